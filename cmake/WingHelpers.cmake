@@ -1,0 +1,30 @@
+# Adds a folder when it holds a CMakeLists.txt, so a subsystem can join the build on its own.
+function(wing_add_subdirectory dir)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endfunction()
+
+# wing_library(NAME SOURCES ... [LIBS ...]): a static library of the system, headers under src/.
+function(wing_library name)
+  cmake_parse_arguments(W "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${W_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${W_LIBS})
+endfunction()
+
+# wing_test(NAME LABEL label SOURCES ... [LIBS ...]): one GoogleTest executable registered with CTest.
+function(wing_test name)
+  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT W_TIMEOUT)
+    set(W_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${W_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${W_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    WING_SOURCE_DIR="${PROJECT_SOURCE_DIR}" WING_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT}
+    DISCOVERY_TIMEOUT 60)
+endfunction()
