@@ -1,5 +1,10 @@
 # Adds a folder when it holds a CMakeLists.txt, so a subsystem can join the build on its own.
+# WING_ONLY (a list of folder names) narrows a developer build to some subsystems.
 function(wing_add_subdirectory dir)
+  get_filename_component(leaf ${dir} NAME)
+  if(WING_ONLY AND NOT leaf IN_LIST WING_ONLY AND NOT leaf STREQUAL "support")
+    return()
+  endif()
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()

@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <climits>
 #include <cwchar>
 #include <cstring>
 

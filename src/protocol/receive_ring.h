@@ -1,0 +1,48 @@
+#pragma once
+// The receive ring of a serial channel: the reader thread appends what the port
+// delivers, the receive thread cuts one complete frame at a time into the frame
+// buffer. Both threads call these under the channel's lock.
+
+#include <cstdint>
+
+#include "protocol/wing_protocol.h"
+
+namespace wing {
+
+struct ReceiveRing {
+    explicit ReceiveRing(CWingProtocol* protocol) : m_protocol(protocol) { Reset(); }
+
+    void Reset();
+
+    // Stores a chunk read from the port. Returns 5 when it is longer than the ring
+    // (nothing stored), else 0, also when the chunk was dropped because it would
+    // overwrite unread bytes.
+    int AppendBytes(const std::uint8_t* data, int length);
+    bool IsRingFull() const;
+    bool IsRingEmpty() const;
+    // Copies the next complete frame into the frame buffer and sets the current
+    // protocol, or skips garbage; the current protocol stays null when no frame is ready.
+    void ExtractFrame();
+
+    std::uint8_t m_ring[kRingSize];
+    int m_read = -1;   // index of the last byte consumed, -1 when none since the reset
+    int m_write = -1;  // index of the last byte stored, -1 when none since the reset
+    bool m_wrap = false;
+    std::uint8_t m_frame[kFrameBufferSize];
+    int m_frameLength = 0;
+    CProtocol* m_current = nullptr;
+
+private:
+    // The end test on the ring: the end marker's index, or kNotFound when the frame
+    // has not fully arrived or its end does not match.
+    int EndTest(std::uint16_t word, int start) const;
+    // Number of unread bytes from `start` through the last one stored.
+    int AvailableFrom(int start) const;
+    // Marks everything through `pos` consumed.
+    void ConsumeThrough(int pos);
+    void DiscardUpToNextStartByte();
+
+    CWingProtocol* m_protocol;
+};
+
+}  // namespace wing
