@@ -1,0 +1,74 @@
+#include "export/csv_writer.h"
+
+#include "export/file_output.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace wing {
+namespace {
+
+constexpr char CSV_HEADER[] =
+    "DateTime, GPSLong, GPSLat, Debug Status,Switch,Plugin,Wake On, Status ,Speed, "
+    "Altitude,CN1,CN2,CN3,CN4,CN5,CN6,CN7,CN8,CN9,CN10,CN11,CN12\r\n";
+
+// The version text as it fits a 64-byte buffer, cut at a character boundary.
+std::string VersionBytes(const std::wstring& version) {
+    std::wstring v = version;
+    std::string out = ToLocale8(v);
+    while (out.size() > 63 && !v.empty()) {
+        v.pop_back();
+        out = ToLocale8(v);
+    }
+    return out;
+}
+
+void AppendRow(std::string& out, const CLogRecord& r) {
+    if (r.kind == 1) {
+        out += Format("%s,%s,%s,%d,%d,%d,%d,%d,%s,", r.DateTimeText().c_str(), "N/A", "N/A",
+                      r.debugStatus, r.switchBit, r.pluginBit, r.wakeOnBit, r.status, "N/A,N/A");
+        for (std::uint8_t v : r.cn) out += Format("%d,", v);
+        out += "\r\n";
+    } else {
+        out += Format("%s,%f,%f,%d,%d,%d,%d,%d,%d,%d,%s\r\n", r.DateTimeText().c_str(),
+                      r.LongitudeDegrees(), r.LatitudeDegrees(), r.debugStatus, r.switchBit,
+                      r.pluginBit, r.wakeOnBit, r.status, r.SpeedKmh(), r.altitude,
+                      "N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A");
+    }
+}
+
+}  // namespace
+
+std::wstring CsvFileName(const CExportJob& job) {
+    const auto& recs = job.records;
+    const int n = static_cast<int>(recs.size());
+    if (n == 0) return {};
+    // Both stamps are searched among all records but the final one.
+    int first = FindFirstFix(recs, 0, n - 1);
+    if (first == -1) first = 0;
+    int last = FindLastFix(recs, 0, n - 1);
+    std::wstring a = GetRecord(recs, first).FileStamp();
+    std::wstring b = GetRecord(recs, last).FileStamp();
+    if (!job.snText.empty())
+        return L"C:\\GPSLog\\" + FileNameSafe(job.snText) + L"_" + a + L"_" + b + L".csv";
+    return L"C:\\GPSLog\\" + a + L"_" + b + L".csv";
+}
+
+std::string CsvContent(const CExportJob& job) {
+    ScopedCNumeric numeric;
+    std::string out;
+    out.reserve(128 * (job.records.size() + 3));
+    out += "SN :" + ToLocale8(job.snText) + "\r\n";
+    out += "GPS Board :" + VersionBytes(job.versionText) + "\r\n";
+    out += CSV_HEADER;
+    for (const auto& r : job.records) AppendRow(out, r);
+    return out;
+}
+
+void WriteCsvFile(const CExportJob& job) {
+    if (job.records.empty()) return;
+    auto path = ResolveDrivePath(CsvFileName(job));
+    if (path.empty()) return;
+    ReplaceFileContents(path, CsvContent(job));
+}
+
+}  // namespace wing

@@ -1,0 +1,21 @@
+#pragma once
+// The comma-separated file of a whole download: every record, in list order.
+
+#include <string>
+
+#include "log/export_job.h"
+
+namespace wing {
+
+// The Windows name of the file: C:\GPSLog\[SN_]<first stamp>_<last stamp>.csv,
+// stamps from the first and last fix before the final record.
+std::wstring CsvFileName(const CExportJob& job);
+
+// The file's bytes (8-bit text in the locale's code set, CR LF line ends).
+std::string CsvContent(const CExportJob& job);
+
+// Writes the file, replacing an earlier one of the same name. A file that cannot be
+// written is skipped without a message. An empty list writes nothing.
+void WriteCsvFile(const CExportJob& job);
+
+}  // namespace wing

@@ -1,0 +1,139 @@
+#include "platform/paths.h"
+
+#include <ini.h>
+#include <pwd.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <cwctype>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace wing {
+namespace {
+
+fs::path HomeDirectory() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr)
+        return pw->pw_dir;
+    return {};
+}
+
+struct DriveLookup {
+    char letter;
+    std::string value;
+    bool found = false;
+};
+
+int OnIniEntry(void* user, const char* section, const char* name, const char* value) {
+    auto* lookup = static_cast<DriveLookup*>(user);
+    if (strcasecmp(section, "drives") != 0) return 1;
+    if (std::strlen(name) == 1 && std::toupper(static_cast<unsigned char>(name[0])) == lookup->letter) {
+        lookup->value = value;
+        lookup->found = true;
+    }
+    return 1;
+}
+
+std::wstring Fold(std::wstring_view s) {
+    std::wstring out(s);
+    for (auto& c : out) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return out;
+}
+
+// The entry of `dir` named `name` regardless of case: the exact spelling when it
+// exists, otherwise the first match in name order, otherwise `name` itself.
+fs::path MatchComponent(const fs::path& dir, const std::wstring& name) {
+    std::error_code ec;
+    fs::path exact = dir / ToLocale8(name);
+    if (fs::exists(fs::symlink_status(exact, ec))) return exact;
+    const std::wstring wanted = Fold(name);
+    std::string best;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (Fold(FromLocale8(entry)) == wanted && (best.empty() || entry < best)) best = entry;
+    }
+    return best.empty() ? exact : dir / best;
+}
+
+}  // namespace
+
+fs::path UserMapFilePath() {
+    fs::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        base = xdg;
+    } else {
+        base = HomeDirectory() / ".config";
+    }
+    return base / "wing-utility" / "device-map.ini";
+}
+
+fs::path DriveRoot(wchar_t letter) {
+    auto upper = static_cast<char>(std::towupper(static_cast<wint_t>(letter)));
+    if (upper < 'A' || upper > 'Z') return {};
+    DriveLookup lookup{upper, {}, false};
+    fs::path mapFile = UserMapFilePath();
+    if (FILE* f = std::fopen(mapFile.c_str(), "r")) {
+        ini_parse_file(f, OnIniEntry, &lookup);
+        std::fclose(f);
+    }
+    if (lookup.found && !lookup.value.empty()) {
+        fs::path root = lookup.value;
+        if (lookup.value == "~" || lookup.value.rfind("~/", 0) == 0)
+            root = HomeDirectory() / lookup.value.substr(lookup.value.size() > 1 ? 2 : 1);
+        if (root.is_absolute()) return root;
+        return {};
+    }
+    return upper == 'C' ? HomeDirectory() : fs::path{};
+}
+
+fs::path ResolveDrivePath(std::wstring_view windowsPath) {
+    if (windowsPath.size() < 2 || windowsPath[1] != L':') return {};
+    fs::path root = DriveRoot(windowsPath[0]);
+    if (root.empty()) return {};
+    std::wstring_view rest = windowsPath.substr(2);
+    if (!rest.empty() && rest[0] != L'\\' && rest[0] != L'/') return {};  // drive-relative
+
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (wchar_t c : rest) {
+        if (c == L'\\' || c == L'/') {
+            if (!part.empty()) parts.push_back(std::move(part));
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+
+    fs::path out = root;
+    for (const auto& p : parts) {
+        if (p == L"." || p == L"..") return {};
+        out = MatchComponent(out, p);
+    }
+    return out;
+}
+
+bool DriveDirectoryExists(std::wstring_view windowsPath) {
+    fs::path p = ResolveDrivePath(windowsPath);
+    std::error_code ec;
+    return !p.empty() && fs::is_directory(p, ec);
+}
+
+bool CreateDriveDirectory(std::wstring_view windowsPath) {
+    fs::path p = ResolveDrivePath(windowsPath);
+    if (p.empty()) return false;
+    std::error_code ec;
+    fs::create_directories(p, ec);
+    return fs::is_directory(p, ec);
+}
+
+}  // namespace wing
