@@ -1,0 +1,179 @@
+#include "platform/profile.h"
+
+#include <ini.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/text.h"
+
+namespace wing {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// UTF-16 text with a byte-order mark becomes UTF-8; anything else is taken as it is.
+std::string DecodeFileText(const std::string& raw) {
+    const bool le = raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
+                    static_cast<unsigned char>(raw[1]) == 0xFE;
+    const bool be = raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFE &&
+                    static_cast<unsigned char>(raw[1]) == 0xFF;
+    if (!le && !be) return raw;
+    std::wstring wide;
+    for (std::size_t i = 2; i + 1 < raw.size(); i += 2) {
+        const auto lo = static_cast<unsigned char>(raw[le ? i : i + 1]);
+        const auto hi = static_cast<unsigned char>(raw[le ? i + 1 : i]);
+        char32_t unit = static_cast<char32_t>(hi << 8 | lo);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < raw.size()) {
+            const auto lo2 = static_cast<unsigned char>(raw[le ? i + 2 : i + 3]);
+            const auto hi2 = static_cast<unsigned char>(raw[le ? i + 3 : i + 2]);
+            const char32_t next = static_cast<char32_t>(hi2 << 8 | lo2);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+                i += 2;
+            }
+        }
+        wide.push_back(static_cast<wchar_t>(unit));
+    }
+    return ToUtf8(wide);
+}
+
+}  // namespace
+
+int ProfileHandler(void* user, const char* section, const char* name, const char* value) {
+    auto* self = static_cast<ProfileFile*>(user);
+    // Section headers were rewritten to "[<index>]"; keys before the first header have
+    // an empty section and belong to none.
+    if (section == nullptr || *section == '\0' || name == nullptr) return 1;
+    const std::size_t index = std::strtoul(section, nullptr, 10);
+    if (index >= self->sections_.size()) return 1;
+    self->sections_[index].keys.emplace_back(Trim(name), value ? Trim(value) : std::string_view());
+    return 1;
+}
+
+void ProfileFile::Parse(std::string_view text) {
+    sections_.clear();
+    // Each line is left-trimmed (an indented line is a line of its own, never a
+    // continuation) and each header becomes "[<index>]", so a repeated section stays
+    // distinct and its name survives whatever characters it holds.
+    std::string prepared;
+    prepared.reserve(text.size() + 16);
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (start == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+        line = Trim(line);
+        if (!line.empty() && line.front() == '[') {
+            std::string_view name = line.substr(1);
+            const std::size_t close = name.find(']');
+            if (close != std::string_view::npos) name = name.substr(0, close);
+            prepared += '[';
+            prepared += std::to_string(sections_.size());
+            prepared += "]\n";
+            sections_.push_back(Section{std::string(Trim(name)), {}});
+        } else if (!line.empty() && line.find_first_of("=:") == std::string_view::npos &&
+                   line.front() != ';' && line.front() != '#') {
+            // A key without '=' has an empty value (so it reads as the default).
+            prepared.append(line);
+            prepared += "=\n";
+        } else {
+            prepared.append(line);
+            prepared += '\n';
+        }
+        start = end + 1;
+    }
+    ini_parse_string(prepared.c_str(), ProfileHandler, this);
+}
+
+bool ProfileFile::Load(const std::filesystem::path& path) {
+    sections_.clear();
+    // Plain stdio: a path that opens but cannot be read (a directory, an I/O error) must
+    // read as an empty profile, not throw.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    std::string raw;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) raw.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return false;
+    Parse(DecodeFileText(raw));
+    return true;
+}
+
+std::optional<std::string> ProfileFile::GetString(std::string_view section,
+                                                  std::string_view key) const {
+    for (const auto& s : sections_) {
+        if (!EqualsNoCase(s.name, section)) continue;
+        for (const auto& [name, value] : s.keys) {
+            if (!EqualsNoCase(name, key)) continue;
+            std::string_view v = value;
+            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                v = v.substr(1, v.size() - 2);
+            return std::string(v);
+        }
+        return std::nullopt;  // only the first section of a name is searched
+    }
+    return std::nullopt;
+}
+
+unsigned ProfileFile::GetInt(std::string_view section, std::string_view key,
+                             int defaultValue) const {
+    const auto value = GetString(section, key);
+    if (!value || value->empty()) return static_cast<unsigned>(defaultValue);
+    return ParseProfileInt(*value);
+}
+
+unsigned ParseProfileInt(std::string_view value) {
+    value = Trim(value);
+    bool negative = false;
+    if (!value.empty() && (value.front() == '+' || value.front() == '-')) {
+        negative = value.front() == '-';
+        value.remove_prefix(1);
+    }
+    unsigned result = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') break;
+        result = result * 10u + static_cast<unsigned>(c - '0');  // wraps like the Windows reader
+    }
+    return negative ? 0u - result : result;
+}
+
+unsigned GetPrivateProfileInt(std::string_view section, std::string_view key, int defaultValue,
+                              const std::filesystem::path& file) {
+    ProfileFile profile;
+    profile.Load(file);
+    return profile.GetInt(section, key, defaultValue);
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue,
+                                    const std::filesystem::path& file) {
+    ProfileFile profile;
+    profile.Load(file);
+    auto value = profile.GetString(section, key);
+    return value ? *value : std::string(defaultValue);
+}
+
+}  // namespace wing

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/profile.h"
+
+namespace wing {
+namespace {
+
+unsigned IntFrom(const std::string& text, const char* section, const char* key, int def) {
+    ProfileFile profile;
+    profile.Parse(text);
+    return profile.GetInt(section, key, def);
+}
+
+TEST(Profile, ReadsIntegersWithTheWindowsRules) {
+    struct Case {
+        const char* what;
+        const char* text;
+        const char* section;
+        const char* key;
+        unsigned expected;
+    };
+    const Case cases[] = {
+        {"plain", "[Mode]\nCompetition=5\n", "Mode", "Competition", 5},
+        {"names in another case", "[mODE]\ncOMPETITION=5\n", "Mode", "Competition", 5},
+        {"blanks around name and value", "[ Power ]\n  Threshold   =   42  \n", "Power", "Threshold", 42},
+        {"CR LF line ends", "[Power]\r\nThreshold=42\r\n", "Power", "Threshold", 42},
+        {"first key wins", "[Mode]\nCompetition=3\ncompetition=4\n", "Mode", "Competition", 3},
+        {"only the first section of a name",
+         "[Mode]\nOther=1\n[Power]\nThreshold=2\n[MODE]\nCompetition=7\n", "Mode", "Competition", 99},
+        {"key before any section", "Competition=9\n[Mode]\n", "Mode", "Competition", 99},
+        {"indented line is its own key", "[Personal]\nENABLE=0\n   COM=3\n", "Personal", "COM", 3},
+        {"indented line leaves the key above alone", "[Personal]\nENABLE=0\n   COM=3\n", "Personal", "ENABLE", 0},
+        {"indented section header", "[Mode]\nA=1\n  [Power]\nThreshold=6\n", "Power", "Threshold", 6},
+        {"text after the number", "[Personal]\nCOM=12abc\n", "Personal", "COM", 12},
+        {"comment after the number", "[Personal]\nCOM=7 ; port of the station\n", "Personal", "COM", 7},
+        {"plus sign", "[Personal]\nCOM=+5\n", "Personal", "COM", 5},
+        {"minus sign wraps", "[Power]\nThreshold=-1\n", "Power", "Threshold", 0xFFFFFFFFu},
+        {"not a number reads 0", "[Mode]\nCompetition=yes\n", "Mode", "Competition", 0},
+        {"hex is not decimal", "[Mode]\nCompetition=0x10\n", "Mode", "Competition", 0},
+        {"overflow wraps", "[Mode]\nCompetition=4294967297\n", "Mode", "Competition", 1},
+        {"quoted value", "[Personal]\nCOM=\"15\"\n", "Personal", "COM", 15},
+        {"empty value gives the default", "[Personal]\nCOM=\n", "Personal", "COM", 99},
+        {"key without '=' gives the default", "[Personal]\nCOM\nCOM=4\n", "Personal", "COM", 99},
+        {"absent key", "[Personal]\nENABLE=1\n", "Personal", "COM", 99},
+        {"absent section", "[Personal]\nCOM=1\n", "NTP", "NTP", 99},
+        {"empty text", "", "Mode", "Competition", 99},
+        {"comment lines", "; [Mode]\n# Competition=1\n[Mode]\nCompetition=8\n", "Mode", "Competition", 8},
+        {"UTF-8 byte-order mark", "\xEF\xBB\xBF[Mode]\nCompetition=6\n", "Mode", "Competition", 6},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IntFrom(c.text, c.section, c.key, 99), c.expected) << c.what;
+}
+
+TEST(Profile, NegativeDefaultComesBackAsItsBitPattern) {
+    EXPECT_EQ(IntFrom("", "A", "B", -2), 0xFFFFFFFEu);
+}
+
+TEST(Profile, StringValuesAreTrimmedAndUnquoted) {
+    ProfileFile profile;
+    profile.Parse("[NTP]\nServer =  time.example.org  \n[Other]\nName='a b'\nHalf=\"x\n");
+    EXPECT_EQ(profile.GetString("ntp", "SERVER"), "time.example.org");
+    EXPECT_EQ(profile.GetString("Other", "Name"), "a b");
+    EXPECT_EQ(profile.GetString("Other", "Half"), "\"x");
+    EXPECT_EQ(profile.GetString("Other", "Missing"), std::nullopt);
+}
+
+class ProfileFileOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("wing-profile-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::filesystem::path Write(const std::string& bytes) {
+        auto path = dir_ / "Wing.ini";
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(ProfileFileOnDisk, ReadsUtf8AndUtf16Files) {
+    auto path = Write("[Power]\nThreshold=37\n");
+    EXPECT_EQ(GetPrivateProfileInt("Power", "Threshold", 4, path), 37u);
+
+    // The Windows editor's "Unicode": UTF-16 little-endian with a byte-order mark.
+    std::string utf16 = "\xFF\xFE";
+    const std::u16string text = u"[Power]\r\nThreshold=38\r\n[NTP]\r\nServer=\u4E2D.example\r\n";
+    for (char16_t u : text) {
+        utf16.push_back(static_cast<char>(u & 0xFF));
+        utf16.push_back(static_cast<char>(u >> 8));
+    }
+    path = Write(utf16);
+    EXPECT_EQ(GetPrivateProfileInt("Power", "Threshold", 4, path), 38u);
+    EXPECT_EQ(GetPrivateProfileString("NTP", "Server", "", path), "\xE4\xB8\xAD.example");
+}
+
+TEST_F(ProfileFileOnDisk, MissingFileGivesTheDefaults) {
+    const auto path = dir_ / "absent.ini";
+    ProfileFile profile;
+    EXPECT_FALSE(profile.Load(path));
+    EXPECT_EQ(GetPrivateProfileInt("Power", "Threshold", 4, path), 4u);
+    EXPECT_EQ(GetPrivateProfileString("NTP", "Server", "pool.ntp.org", path), "pool.ntp.org");
+    // a path that opens but cannot be read, such as a directory
+    EXPECT_FALSE(profile.Load(dir_));
+    EXPECT_EQ(GetPrivateProfileInt("Power", "Threshold", 4, dir_), 4u);
+}
+
+TEST_F(ProfileFileOnDisk, ReloadingForgetsThePreviousFile) {
+    ProfileFile profile;
+    ASSERT_TRUE(profile.Load(Write("[Mode]\nCompetition=0\n")));
+    EXPECT_FALSE(profile.Load(dir_ / "absent.ini"));
+    EXPECT_EQ(profile.GetInt("Mode", "Competition", 2), 2u);
+}
+
+}  // namespace
+}  // namespace wing
