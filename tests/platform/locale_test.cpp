@@ -1,0 +1,74 @@
+#include "platform/locale.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <clocale>
+#include <optional>
+#include <string>
+
+namespace wing {
+namespace {
+
+class ZoneGuard {
+public:
+    explicit ZoneGuard(const char* tz) {
+        if (const char* old = getenv("TZ")) m_old = old;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~ZoneGuard() {
+        if (m_old) setenv("TZ", m_old->c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> m_old;
+};
+
+TEST(Force24HourPattern, RewritesTwelveHourElements) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"%H:%M:%S", "%H:%M:%S"},
+        {"%I:%M:%S %p", "%H:%M:%S"},
+        {"%r", "%H:%M:%S"},
+        {"%p %I時%M分%S秒", "%H時%M分%S秒"},
+        {"%l:%M %P", "%k:%M"},
+        {"%OI:%M", "%OH:%M"},
+        {"%%I %T", "%%I %T"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Force24HourPattern(c.in), c.out) << c.in;
+}
+
+TEST(FormatDeviceTime, LocaleShortDateAndTwentyFourHourTime) {
+    ZoneGuard tz("Asia/Taipei");
+    std::setlocale(LC_TIME, "C");
+    // 2015-05-01 20:30:00 local: the C locale's date is %m/%d/%y, its time %H:%M:%S.
+    EXPECT_EQ(FormatDeviceTime(1430483400), L"05/01/15 20:30:00");
+    EXPECT_EQ(FormatDeviceTime(0), L"01/01/70 08:00:00");
+}
+
+TEST(FormatDeviceTime, PartsFailOnAShortBuffer) {
+    std::setlocale(LC_TIME, "C");
+    std::tm local{};
+    ASSERT_TRUE(DeviceLocalTime(1430483400, local));
+    std::wstring text = L"unchanged";
+    EXPECT_FALSE(FormatShortDate(local, text, 8));  // "05/01/15" needs 9 with the terminator
+    EXPECT_EQ(text, L"unchanged");
+    EXPECT_TRUE(FormatShortDate(local, text, 9));
+    EXPECT_FALSE(FormatTime24(local, text, 5));
+}
+
+TEST(UtcOffsetSecondsAt, FollowsSummerTime) {
+    ZoneGuard tz("America/New_York");
+    EXPECT_EQ(UtcOffsetSecondsAt(1420070400), -5 * 3600);  // January
+    EXPECT_EQ(UtcOffsetSecondsAt(1435708800), -4 * 3600);  // July
+}
+
+}  // namespace
+}  // namespace wing

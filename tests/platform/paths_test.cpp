@@ -1,0 +1,115 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace wing {
+namespace {
+
+// A private HOME and XDG_CONFIG_HOME for each test.
+class PathsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/wing-paths-XXXXXX";
+        base = mkdtemp(tmpl);
+        home = base / "home";
+        fs::create_directories(home);
+        Save("HOME", oldHome);
+        Save("XDG_CONFIG_HOME", oldXdg);
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (base / "xdg").c_str(), 1);
+    }
+    void TearDown() override {
+        Restore("HOME", oldHome);
+        Restore("XDG_CONFIG_HOME", oldXdg);
+        fs::remove_all(base);
+    }
+    void WriteMap(const std::string& text) {
+        fs::create_directories(base / "xdg" / "wing-utility");
+        std::ofstream(base / "xdg" / "wing-utility" / "device-map.ini") << text;
+    }
+    static void Save(const char* name, std::optional<std::string>& slot) {
+        if (const char* v = getenv(name)) slot = v;
+    }
+    static void Restore(const char* name, const std::optional<std::string>& slot) {
+        if (slot) setenv(name, slot->c_str(), 1);
+        else unsetenv(name);
+    }
+
+    fs::path base, home;
+    std::optional<std::string> oldHome, oldXdg;
+};
+
+TEST_F(PathsTest, DriveCIsHomeUnlessTheMapFileSaysOtherwise) {
+    EXPECT_EQ(UserMapFilePath(), base / "xdg" / "wing-utility" / "device-map.ini");
+    EXPECT_EQ(DriveRoot(L'C'), home);
+    EXPECT_EQ(DriveRoot(L'c'), home);
+    EXPECT_TRUE(DriveRoot(L'D').empty());
+
+    WriteMap("[ports]\nCOM3 = /dev/ttyUSB0\n[Drives]\nc = " + (base / "cdrive").string() +
+             "\nD = ~/d\nE = relative/path\n");
+    EXPECT_EQ(DriveRoot(L'C'), base / "cdrive");
+    EXPECT_EQ(DriveRoot(L'D'), home / "d");
+    EXPECT_TRUE(DriveRoot(L'E').empty());
+}
+
+TEST_F(PathsTest, XdgDefaultIsUnderHome) {
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(UserMapFilePath(), home / ".config" / "wing-utility" / "device-map.ini");
+}
+
+TEST_F(PathsTest, ComponentsResolveCaseInsensitivelyAgainstWhatExists) {
+    fs::create_directories(home / "GPSLOG" / "baidu");
+    std::ofstream(home / "GPSLOG" / "Old.CSV") << "x";
+    struct Case {
+        const wchar_t* in;
+        fs::path out;
+    } cases[] = {
+        {L"C:\\GPSLog\\", home / "GPSLOG"},
+        {L"C:\\GPSLOG\\baidu", home / "GPSLOG" / "baidu"},
+        {L"c:/gpslog/BAIDU/x.js", home / "GPSLOG" / "baidu" / "x.js"},
+        {L"C:\\GPSLog\\old.csv", home / "GPSLOG" / "Old.CSV"},
+        {L"C:\\GPSLog\\New.csv", home / "GPSLOG" / "New.csv"},
+        {L"C:\\Missing\\Sub", home / "Missing" / "Sub"},
+        {L"C:\\\\GPSLog\\\\", home / "GPSLOG"},
+        {L"C:\\", home},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveDrivePath(c.in), c.out);
+}
+
+TEST_F(PathsTest, ExactSpellingWinsWhenSeveralMatch) {
+    fs::create_directories(home / "GPSLOG");
+    fs::create_directories(home / "GPSLog");
+    EXPECT_EQ(ResolveDrivePath(L"C:\\GPSLog"), home / "GPSLog");
+    EXPECT_EQ(ResolveDrivePath(L"C:\\gpslog"), home / "GPSLOG");  // first in name order
+}
+
+TEST_F(PathsTest, PathsThatCouldLeaveTheDriveAreRejected) {
+    for (const wchar_t* p : {L"C:\\GPSLog\\..\\..\\etc", L"C:\\.\\x", L"C:relative", L"GPSLog",
+                             L"D:\\x", L"", L"C"}) {
+        EXPECT_TRUE(ResolveDrivePath(p).empty()) << fs::path(p);
+    }
+}
+
+TEST_F(PathsTest, CreateAndQueryDirectories) {
+    EXPECT_FALSE(DriveDirectoryExists(L"C:\\GPSLOG\\"));
+    EXPECT_TRUE(CreateDriveDirectory(L"C:\\GPSLOG\\"));
+    EXPECT_TRUE(fs::is_directory(home / "GPSLOG"));
+    EXPECT_TRUE(DriveDirectoryExists(L"C:\\gpslog"));
+    EXPECT_TRUE(CreateDriveDirectory(L"C:\\GPSLog\\"));  // exists already, in another case
+    EXPECT_FALSE(fs::exists(home / "GPSLog") && !fs::equivalent(home / "GPSLog", home / "GPSLOG"));
+
+    std::ofstream(home / "GPSLOG" / "file") << "x";
+    EXPECT_FALSE(DriveDirectoryExists(L"C:\\GPSLOG\\file"));
+    EXPECT_FALSE(CreateDriveDirectory(L"C:\\GPSLOG\\file\\sub"));
+    EXPECT_FALSE(CreateDriveDirectory(L"D:\\GPSLOG"));
+}
+
+}  // namespace
+}  // namespace wing
