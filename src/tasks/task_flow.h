@@ -1,0 +1,77 @@
+#pragma once
+// The worker that walks a graph of tasks: run, follow the success or failure link,
+// pause, until a terminal task has run or the owner raises the stop flag.
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "platform/sync.h"
+#include "platform/window.h"
+#include "protocol/object.h"
+
+namespace wing {
+
+class CTask;
+class CComPortOpeation;
+class CCmdRegistry;
+
+class CTaskFlow : public CObject {
+public:
+    static constexpr std::uint32_t kStopPauseMs = 1000;
+    static constexpr std::uint32_t kStopWaitMs = 5000;
+
+    CTaskFlow();
+    ~CTaskFlow() override;
+    CTaskFlow(const CTaskFlow&) = delete;
+    CTaskFlow& operator=(const CTaskFlow&) = delete;
+
+    virtual void SetFirstTask(CTask* task);
+    // The worker thread's body.
+    virtual void Run();
+
+    // Starts the worker. False when the thread cannot be created, or when a worker of
+    // this flow is still running: a flow never has two.
+    bool Start();
+    // Stop flag, a 1 s pause, then a bounded wait for the worker.
+    void Stop();
+    // The owner's wait for the worker, without a time limit.
+    void WaitForWorker();
+    bool PostToWindow(unsigned msg, WPARAM wParam, LPARAM lParam);
+
+    bool HasThread();
+    bool IsWorkerRunning() const { return m_running; }
+
+    // Called by a task on the worker thread: no further task runs and the flow ends
+    // without posting WM_FLOW_ENDED, as if the thread had ended with `exitCode`.
+    void EndWorkerAtOnce(int exitCode);
+    bool IsEndingAtOnce() const { return m_endAtOnce; }
+    int ExitCode() const { return m_exitCode; }
+
+    CTask* m_current = nullptr;
+    CTask* m_first = nullptr;
+    HWND m_window = nullptr;
+    std::atomic<int> m_stop{0};
+    std::atomic<int> m_delay{100};
+    wchar_t m_name[32];
+
+    void SetName(const wchar_t* name);
+
+private:
+    void ThreadProc();
+
+    std::mutex m_threadLock;  // Start, Stop and the owner's wait come from different threads
+    std::thread m_thread;
+    AutoResetEvent m_ended;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_endAtOnce{false};
+    std::atomic<int> m_exitCode{0};
+};
+
+class CTaskFlowWithCommPort : public CTaskFlow {
+public:
+    CComPortOpeation* m_port = nullptr;
+    CCmdRegistry* m_registry = nullptr;  // null: tasks send without registering
+};
+
+}  // namespace wing
