@@ -197,7 +197,7 @@ private:
     int m_slaveHold = -1;  // keeps the terminal alive while the tool has it closed
     int m_wake[2] = {-1, -1};
     std::string m_slavePath;
-    int m_com = 0;
+    std::atomic<int> m_com{0};
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hungUp{false};

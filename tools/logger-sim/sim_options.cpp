@@ -54,7 +54,7 @@ std::vector<std::string> Split(const std::string& text, char sep) {
 const char* SimUsage() {
     return "usage: wing-logger-sim [options]\n"
            "Plays the GPS logger on a pseudo-terminal registered as a Prolific adapter.\n"
-           "Prints \"COM<n> <pty>\" when ready; runs until SIGINT/SIGTERM or a hang-up fault.\n"
+           "Prints \"COM<n> <pty>\" when ready; runs until SIGINT, SIGTERM or SIGHUP, or a hang-up fault.\n"
            "Port:\n"
            "  --com N                  COM number to register (default: lowest free)\n"
            "  --no-register            do not enter the port in the serial device map\n"
