@@ -34,6 +34,54 @@ bool AutoResetEvent::IsSet() const {
     return m_signalled;
 }
 
+bool WorkerThreads::Start(std::function<void()> body) {
+    JoinFinished();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    try {
+        std::thread t([body = std::move(body), done] {
+            body();
+            *done = true;
+        });
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_workers.push_back({std::move(t), done});
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void WorkerThreads::JoinFinished() {
+    std::list<Worker> finished;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_workers.begin(); it != m_workers.end();) {
+            auto next = std::next(it);
+            if (*it->done) finished.splice(finished.end(), m_workers, it);
+            it = next;
+        }
+    }
+    for (auto& w : finished) w.thread.join();
+}
+
+void WorkerThreads::JoinAll() {
+    for (;;) {
+        std::list<Worker> all;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            all.swap(m_workers);
+        }
+        if (all.empty()) return;
+        for (auto& w : all) w.thread.join();
+    }
+}
+
+int WorkerThreads::Running() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int n = 0;
+    for (const auto& w : m_workers) n += !*w.done;
+    return n;
+}
+
 void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 std::uint32_t TickCountMs() {

@@ -1,7 +1,12 @@
 #pragma once
 // Threads, events, sleeps and tick counts, standing in for the Win32 primitives.
 
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <list>
+#include <memory>
+#include <thread>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -28,6 +33,33 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_signalled = false;
+};
+
+// Short-lived threads of one kind (dispatcher, close-link worker, save worker). Starting
+// one never waits for an earlier one, which may still be waiting for the UI thread;
+// finished ones are joined on the next start, and JoinAll waits for the rest.
+class WorkerThreads {
+public:
+    WorkerThreads() = default;
+    ~WorkerThreads() { JoinAll(); }
+    WorkerThreads(const WorkerThreads&) = delete;
+    WorkerThreads& operator=(const WorkerThreads&) = delete;
+
+    // False when the thread could not be created.
+    bool Start(std::function<void()> body);
+    void JoinAll();
+    // Threads of this kind still running.
+    int Running() const;
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    void JoinFinished();
+
+    mutable std::mutex m_mutex;
+    std::list<Worker> m_workers;
 };
 
 void SleepMs(std::uint32_t ms);

@@ -26,4 +26,20 @@ TEST(AutoResetEvent, WakesAWaiterOnAnotherThread) {
     EXPECT_TRUE(woke);
 }
 
+TEST(WorkerThreads, StartNeverWaitsForAnEarlierWorker) {
+    WorkerThreads workers;
+    AutoResetEvent release;
+    std::atomic<int> ran{0};
+    ASSERT_TRUE(workers.Start([&] {
+        release.Wait(INFINITE_WAIT);
+        ++ran;
+    }));
+    ASSERT_TRUE(workers.Start([&] { ++ran; }));  // returns although the first still waits
+    EXPECT_GE(workers.Running(), 1);
+    release.Set();
+    workers.JoinAll();
+    EXPECT_EQ(ran, 2);
+    EXPECT_EQ(workers.Running(), 0);
+}
+
 }  // namespace wing
