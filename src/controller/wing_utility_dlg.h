@@ -15,7 +15,10 @@
 #include <QRect>
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,6 +26,8 @@
 
 #include "framework/dialog.h"
 #include "log/log_record.h"
+#include "platform/sync.h"
+#include "platform/system_clock.h"
 #include "protocol/cmd_factory.h"
 #include "protocol/cmd_registry.h"
 #include "protocol/commands.h"
@@ -140,6 +145,8 @@ public:
     void RefreshStatusList(const CQueryStatus& answer);
     // Waits for the command flow's worker after raising its stop flag.
     void StopCommandFlowAndWait();
+    // Runs `fn` on the UI thread after the current handler has returned.
+    void Defer(std::function<void()> fn);
 
     // ---- user commands (link_commands.cpp) -----------------------------------------
     void OnLink();
@@ -243,15 +250,27 @@ public:
     int m_ntpPending = 1;
     int m_shownDate[4] = {0, 0, 0, 0};
     int m_shownTime[3] = {0, 0, 0};
+    // Wakes the clock thread's pause at once when it is asked to stop.
+    AutoResetEvent m_clockWake;
+    // The locale's date and time formatting (FormatShortDate, FormatTime24); replaceable so
+    // the numeric fall-backs can be shown.
+    std::function<bool(const std::tm&, std::wstring&)> m_formatDate;
+    std::function<bool(const std::tm&, std::wstring&)> m_formatTime;
+    // The clock and connectivity test the time synchronisation uses; null / empty: the
+    // machine's own.
+    SystemClock* m_ntpClock = nullptr;
+    std::function<bool()> m_ntpConnectivity;
 
     // ---- short-lived threads ---------------------------------------------------------
-    // The dispatcher runs one at a time (a new request waits for the previous one);
-    // closing the link is done by at most one worker at a time.
+    // Dispatches run one at a time; closing the link stops both flows under the same
+    // lock, so no dispatch can start a flow behind its back. At most one close-link
+    // worker acts at a time; while it does, dispatches only stop flows.
     std::mutex m_dispatchLock;
-    std::thread m_dispatchThread;
-    std::thread m_closeLinkThread;
+    WorkerThreads m_dispatchThreads;
+    WorkerThreads m_closeLinkThreads;
     std::atomic<bool> m_closeLinkRunning{false};
-    std::thread m_saveThread;
+    std::atomic<bool> m_linkClosing{false};
+    WorkerThreads m_saveThreads;
     std::thread m_clockThread;
 };
 
