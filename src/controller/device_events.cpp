@@ -175,6 +175,10 @@ void CWingUtilityDlg::StopCommandFlowAndWait() {
 LRESULT CWingUtilityDlg::OnNoResponse(WPARAM wParam, LPARAM) {
     auto* command = reinterpret_cast<CWingMsg*>(wParam);
     if (m_closing || command == nullptr) return 0;
+    // A refusal already closes the link and its report says why; the same command's
+    // missing answer, which follows while the refusal report waits for the flow, must
+    // not replace that report.
+    if (m_linkClosing) return 0;
     if (!m_awaitFirstStatus && (command->IsKindOf<CReadLog>() || command->IsKindOf<CQueryLogNumber>()))
         m_readLogTask.m_failed = 1;
     LockLinkControls();

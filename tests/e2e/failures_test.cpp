@@ -1,1 +1,93 @@
+// What the window does when the logger refuses, falls silent, loses its board or hangs up.
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <QAbstractButton>
+
+#include "window_rig.h"
+
+namespace wing {
+namespace {
+
+using test::Logger;
+using test::RigOptions;
+using test::WindowRig;
+
+TEST(Failures, RefusedDeleteLogShowsTheRefusalAndClosesTheLink) {
+    auto logger = Logger();
+    logger.faults.refusals.push_back({3, 2, 0, 0});
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_SETTING);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.Unlinked(); }, 30));
+    EXPECT_EQ(rig.StaticText(IDC_ERROR_LINE),
+              L"Received command [Delete log] 's NACK. \n\n[Echo Message]\n\nPlease reset device and retry  again");
+    EXPECT_EQ(rig.StaticColour(IDC_ERROR_LINE), QColor(127, 0, 0));
+    EXPECT_TRUE(rig.ReceivedFrames(2, 1).empty());  // Set Mode never sent
+}
+
+TEST(Failures, SilentLoggerGivesTheNoResponseLine) {
+    auto logger = Logger();
+    logger.faults.replyFaults.push_back({sim::ReplyFaultKind::Drop, 1, -1, -1});
+    WindowRig rig(logger);
+    rig.Click(IDC_LINK);
+    ASSERT_TRUE(rig.WaitFor([&] { return !rig.StaticText(IDC_ERROR_LINE).empty(); }, 15));
+    EXPECT_EQ(rig.StaticText(IDC_ERROR_LINE), rig.dlg->Text(154) + L" [Set RTC] " + rig.dlg->Text(173));
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.Unlinked(); }));
+}
+
+TEST(Failures, UnmappedPortShowsTheOpenFailureBox) {
+    RigOptions options;
+    options.comOverride = 4711;
+    WindowRig rig(Logger(), options);
+    rig.Click(IDC_LINK);
+    ASSERT_TRUE(rig.WaitFor([&] { return !rig.Boxes().empty(); }, 10));
+    EXPECT_EQ(rig.Boxes()[0].text, rig.dlg->Text(148));
+    EXPECT_TRUE(rig.WaitFor([&] { return rig.dlg->IsItemEnabled(IDC_LINK); }));
+}
+
+TEST(Failures, BoardMissingShowsTheNoticeAndTheNextGoodStatusRelinks) {
+    auto logger = Logger();
+    logger.faults.boardMissingFrom = 3.0;
+    logger.faults.boardMissingTo = 5.0;
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.StaticText(IDC_SERIAL) == rig.dlg->Text(186); }, 10));
+    EXPECT_FALSE(rig.dlg->IsItemEnabled(IDC_SETTING));
+    // The board comes back: a second Get Version shows the re-link.
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(1, 1).size() >= 2 && rig.Linked(); }, 20));
+    EXPECT_EQ(rig.StaticText(IDC_SERIAL), L"WG1507A0042");
+}
+
+TEST(Failures, HangUpMidDownloadWritesNoFileAndLinkIsUsableAgain) {
+    auto logger = Logger(512);
+    logger.switchPos = 0;
+    logger.faults.hangUpAfterPages = 10;
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.Unlinked(); }, 30));
+    EXPECT_EQ(rig.StaticText(IDC_ERROR_LINE), rig.dlg->Text(154) + L" [Read Log] " + rig.dlg->Text(173));
+    EXPECT_TRUE(rig.LogFiles().empty());
+}
+
+TEST(Failures, ClosingTheWindowDuringAReadEndsCleanly) {
+    auto logger = Logger(2048);
+    logger.switchPos = 0;
+    logger.pacing = true;
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(3, 0).size() >= 3; }));
+    auto t0 = std::chrono::steady_clock::now();
+    rig.dlg->DestroyWindow();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(seconds, 15.0);  // clock stop (1 s + 5 s bound) and link close (two flows)
+    EXPECT_FALSE(rig.dlg->m_portChannel.IsOpen());
+    EXPECT_FALSE(rig.dlg->m_queryFlow.IsWorkerRunning());
+    EXPECT_FALSE(rig.dlg->m_commandFlow.IsWorkerRunning());
+}
+
+}  // namespace
+}  // namespace wing

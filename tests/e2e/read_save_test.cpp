@@ -1,1 +1,99 @@
+// Reading and saving a flight from the real window.
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <QAbstractButton>
+
+#include "window_rig.h"
+
+namespace wing {
+namespace {
+
+using test::Logger;
+using test::RigOptions;
+using test::WindowRig;
+
+sim::SimConfig ReadyToRead(int slots) {
+    auto c = Logger(slots);
+    c.switchPos = 0;
+    return c;
+}
+
+bool Saved(WindowRig& rig) {
+    return rig.StaticText(IDC_READ_MESSAGE).rfind(rig.dlg->Text(151), 0) == 0 && rig.dlg->IsItemEnabled(IDC_LINK);
+}
+
+TEST(ReadAndSave, FullLogIsSavedAsCsvAndKml) {
+    WindowRig rig(ReadyToRead(2048));
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return Saved(rig); }, 60));
+    EXPECT_EQ(rig.StaticText(IDC_READ_COUNTER), L"2048/2048");
+    EXPECT_EQ(rig.dlg->Progress(IDC_READ_PROGRESS), 100);
+    EXPECT_EQ(rig.dlg->m_records.size(), 2048u);
+    EXPECT_EQ(rig.ReceivedFrames(3, 0).size(), 256u);
+    int csv = 0, kml = 0;
+    for (const auto& f : rig.LogFiles()) {
+        csv += f.extension() == ".csv";
+        kml += f.extension() == ".kml";
+    }
+    EXPECT_EQ(csv, 1);
+    EXPECT_GE(kml, 1);
+    // The poll resumes and the controls come back.
+    EXPECT_TRUE(rig.dlg->IsItemEnabled(IDC_READ_SAVE));
+    EXPECT_TRUE(rig.dlg->IsCloseItemEnabled());
+}
+
+TEST(ReadAndSave, SimplifiedChineseWritesThePointsScript) {
+    RigOptions options;
+    options.languageByOS = 0;
+    WindowRig rig(ReadyToRead(200), options);
+    // The map page's folder is the user's; the tool never makes it.
+    std::filesystem::create_directories(rig.drive + "/GPSLOG/baidu");
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return Saved(rig); }, 30));
+    int js = 0, kml = 0, csv = 0;
+    for (const auto& f : rig.LogFiles()) {
+        js += f.extension() == ".js";
+        kml += f.extension() == ".kml";
+        csv += f.extension() == ".csv";
+    }
+    EXPECT_GE(js, 1);
+    EXPECT_EQ(kml, 0);
+    EXPECT_EQ(csv, 1);
+    EXPECT_TRUE(rig.Boxes().empty());
+}
+
+TEST(ReadAndSave, SwitchOnOrARaceNotStartedReadsNothing) {
+    WindowRig on(Logger());
+    ASSERT_TRUE(on.LinkAndWait());
+    on.dlg->OnReadAndSave();
+    EXPECT_EQ(on.StaticText(IDC_ERROR_LINE), on.dlg->Text(191));
+
+    auto ahead = ReadyToRead(64);
+    ahead.startType = 1;
+    ahead.reservedStart = static_cast<std::uint32_t>(std::time(nullptr) + 7200);
+    WindowRig rig(ahead);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    EXPECT_EQ(rig.StaticText(IDC_READ_MESSAGE).rfind(rig.dlg->Text(163), 0), 0u);  // station mode: in the window
+    test::PumpFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(rig.ReceivedFrames(3, 1).empty());
+    EXPECT_TRUE(rig.LogFiles().empty());
+}
+
+TEST(ReadAndSave, EmptyLogSaysSoAndTheLinkStays) {
+    auto empty = ReadyToRead(0);
+    empty.records = std::vector<sim::LogSlot>{};
+    WindowRig rig(empty);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.StaticText(IDC_READ_MESSAGE) == rig.dlg->Text(149); }));
+    EXPECT_TRUE(rig.WaitFor([&] { return rig.dlg->IsItemEnabled(IDC_READ_SAVE); }));
+    EXPECT_TRUE(rig.Linked());
+}
+
+}  // namespace
+}  // namespace wing
