@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/window.h"
 #include "resources/dialog_templates.h"
@@ -17,6 +18,12 @@
 class QDateTimeEdit;
 
 namespace wing {
+
+// Window messages of the framework itself (the Win32 numbers).
+constexpr unsigned WM_CLOSE = 0x0010;
+constexpr unsigned WM_COMMAND = 0x0111;
+constexpr unsigned WM_SYSCOMMAND = 0x0112;
+constexpr int SC_CLOSE = 0xF060;
 
 class CColorFontStatic;
 class CXGroupBox;
@@ -110,13 +117,43 @@ public:
     // Sends WM_CLOSE to the window, as the Exit button does.
     void Close();
 
+    // ---- additions -------------------------------------------------------------------
+    // Builds the window without a modal loop: OnInitDialog, then shown. DoModal uses it.
+    void Create();
+    // Ends the window: marks it closing, runs OnDestroy, hides it; IsWindow is false after.
+    // Runs at most once; the derived destructor calls it if the window still exists.
+    void DestroyWindow();
+    // While closing, a Send from another thread returns 0 at once instead of waiting.
+    void SetClosing(bool closing);
+    bool IsClosing() const;
+    // The Enter key outside a push button (IDOK) and Escape / the OK and Cancel ids.
+    virtual void OnOK();
+    virtual void OnCancel();
+    // The command ids of the context-menu stand-ins for system-menu items, in order.
+    std::vector<int> SystemMenuCommands() const;
+    // The dialog font and its base units (average character width, character height).
+    const QFont& DialogFont() const;
+    QSize BaseUnits() const;
+
     // Pixel rectangle of a control in client coordinates.
     QRect ItemRect(int id) const;
     // Dialog units to pixels with this dialog's font, as Windows converts them.
     QRect DialogUnitsToPixels(const DialogRect& rect) const;
     const DialogTemplate& Template() const { return m_template; }
 
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void reject() override;
+
 private:
+    LRESULT Dispatch(unsigned msg, WPARAM wParam, LPARAM lParam);
+    void BuildControls();
+    void OnButtonClicked(int id);
+
     struct Impl;
     Impl* m_impl;
     const DialogTemplate& m_template;

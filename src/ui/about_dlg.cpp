@@ -1,0 +1,48 @@
+#include "ui/about_dlg.h"
+
+#include <cstdio>
+
+#include "framework/qt_text.h"
+#include "platform/language_id.h"
+#include "resources/string_table.h"
+#include "ui/color_font_static.h"
+
+#ifndef WING_VERSION_MAJOR
+#error "the build defines the four parts of the version"
+#endif
+
+namespace wing {
+namespace {
+constexpr unsigned kIdsProductLine = 156;
+}
+
+FileVersion BuildFileVersion() {
+    return {WING_VERSION_MAJOR, WING_VERSION_MINOR, WING_VERSION_PATCH, WING_VERSION_TWEAK};
+}
+
+std::wstring VersionText(const FileVersion& v) {
+    wchar_t buf[64];
+    std::swprintf(buf, 64, L"V %u.%u.%u.%u", v[0] & 0xFFFF, v[1] & 0xFFFF, v[2] & 0xFFFF, v[3] & 0xFFFF);
+    return buf;
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent, unsigned langId)
+    : CDialog(AboutDialogTemplate(), parent), m_langOverride(langId) {}
+
+bool CAboutDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // The user's own language, not the interface language the configuration chose.
+    const unsigned lang = m_langOverride != 0 ? m_langOverride : GetUserDefaultLangId();
+    std::wstring product;
+    LoadLanguageString(lang, kIdsProductLine, product);
+    setWindowTitle(ToQString(product));
+    if (auto* line = ColorStatic(IDC_ABOUT_PRODUCT)) line->SetText(product + L"  " + VersionText(BuildFileVersion()));
+    return true;
+}
+
+int CAboutDlg::Show(QWidget* parent) {
+    CAboutDlg dlg(parent);
+    return dlg.DoModal();
+}
+
+}  // namespace wing
