@@ -61,17 +61,11 @@ int ReceiveRing::EndTest(std::uint16_t word, int start) const {
 }
 
 void ReceiveRing::DiscardUpToNextStartByte() {
-    int from = Mod(m_read + 1);
-    int count = m_read == -1 ? m_write + 1 : Mod(m_write - m_read);
-    for (int k = 0; k < count; ++k) {
-        int p = Mod(from + k);
-        if (m_ring[p] == kFrameStart0) {
-            // May be the first half of a start marker whose second byte is still on its way.
-            m_read = Mod(p - 1);
-            return;
-        }
-    }
-    m_read = m_write;
+    // No start marker among the unread bytes, so any 0xA0 before the last byte is
+    // followed by something other than 0xA2 and is garbage too. Only a 0xA0 that is the
+    // last byte stored may be the first half of a marker still on its way; everything
+    // else goes, so a stray 0xA0 cannot hold the read index while the writer laps it.
+    m_read = m_ring[m_write] == kFrameStart0 ? Mod(m_write - 1) : m_write;
 }
 
 void ReceiveRing::ExtractFrame() {

@@ -254,6 +254,16 @@ TEST(Ring, StrayStartMarkerDoesNotHoldTheStream) {
     EXPECT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 1u);
 }
 
+TEST(Ring, StrayStartByteBeforeLongNoiseDoesNotSwallowLaterReplies) {
+    ReceiveSide rx;
+    CDeleteLog del;
+    rx.registry.Register(&del);
+    rx.Feed({0xA0, 0x00});
+    for (int i = 0; i < 12; ++i) rx.Feed(Bytes(128, 0x00));  // more than a lap of the ring
+    rx.Feed(DataReply(3, 2));
+    EXPECT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 1u);
+}
+
 TEST(Ring, FrameLongerThanTheFrameBufferIsSkipped) {
     ReceiveSide rx;
     CReadLog read;
