@@ -27,6 +27,27 @@ TEST(Failures, RefusedDeleteLogShowsTheRefusalAndClosesTheLink) {
     EXPECT_TRUE(rig.ReceivedFrames(2, 1).empty());  // Set Mode never sent
 }
 
+TEST(Failures, ARefusedSetModeDoesNotPassTheNextOneOffAsAnswered) {
+    // The refusal's handler holds the receive thread until the Setting flow gives up, so
+    // the refusal's signal arrives after nobody waits for it. The next Setting's Set Mode
+    // loses its first reply: it must be sent again and verified, not taken as answered.
+    auto logger = Logger();
+    logger.faults.refusals.push_back({2, 1, 9, 1});
+    logger.faults.replyFaults.push_back({sim::ReplyFaultKind::Drop, 2, 2, 1});
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_SETTING);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.Unlinked(); }, 30));
+    EXPECT_NE(rig.StaticText(IDC_ERROR_LINE).find(L"Set Mode"), std::wstring::npos);
+
+    ASSERT_TRUE(rig.LinkAndWait());
+    const std::size_t sent = rig.ReceivedFrames(2, 1).size();
+    rig.Click(IDC_SETTING);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.StaticText(IDC_VERDICT) == L"OK"; }, 20));
+    EXPECT_EQ(rig.ReceivedFrames(2, 1).size(), sent + 2);
+    EXPECT_TRUE(rig.Linked());
+}
+
 TEST(Failures, SilentLoggerGivesTheNoResponseLine) {
     auto logger = Logger();
     logger.faults.replyFaults.push_back({sim::ReplyFaultKind::Drop, 1, -1, -1});

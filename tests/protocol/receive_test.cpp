@@ -153,6 +153,20 @@ TEST(Receive, DuplicateReplyFindsNothingPending) {
     EXPECT_THAT(rx.FrameErrors(), ::testing::ElementsAre(7));
 }
 
+TEST(Receive, AnAnswerNobodyWaitedForDoesNotAnswerTheNextRequest) {
+    // The window's handler held the receive thread until the task had given up, so the
+    // answer's signal is left behind; the command's next request must wait for its own.
+    ReceiveSide rx;
+    CSetMode mode;
+    rx.registry.Register(&mode);
+    rx.Feed(StatusReply(2, 1, 9));
+    ASSERT_TRUE(mode.m_answerEvent.IsSet());
+    rx.registry.Register(&mode);
+    EXPECT_FALSE(mode.m_answerEvent.Wait(0));
+    rx.Feed(DataReply(2, 1));
+    EXPECT_TRUE(mode.m_answerEvent.Wait(0));
+}
+
 TEST(Receive, EncryptionBitsAreStoredNotCompared) {
     ReceiveSide rx;
     CDeleteLog del;
