@@ -24,6 +24,7 @@
 
 #include <ini.h>
 
+#include "platform/ini_text.h"
 #include "platform/text.h"
 
 namespace wing {
@@ -325,11 +326,9 @@ int PinHandler(void* user, const char* section, const char* name, const char* va
 
 std::vector<Pin> ReadPins() {
     std::vector<Pin> pins;
-    std::string path = WingConfigDir() + "/device-map.ini";
-    FILE* f = std::fopen(path.c_str(), "r");
-    if (f == nullptr) return pins;
-    ini_parse_file(f, PinHandler, &pins);  // syntax errors are skipped line by line
-    std::fclose(f);
+    auto text = ReadIniSafeFile(WingConfigDir() + "/device-map.ini");
+    if (!text) return pins;
+    ini_parse_string(text->c_str(), PinHandler, &pins);  // syntax errors are skipped line by line
     return pins;
 }
 

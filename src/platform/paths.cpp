@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/ini_text.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -80,11 +81,7 @@ fs::path DriveRoot(wchar_t letter) {
     auto upper = static_cast<char>(std::towupper(static_cast<wint_t>(letter)));
     if (upper < 'A' || upper > 'Z') return {};
     DriveLookup lookup{upper, {}, false};
-    fs::path mapFile = UserMapFilePath();
-    if (FILE* f = std::fopen(mapFile.c_str(), "r")) {
-        ini_parse_file(f, OnIniEntry, &lookup);
-        std::fclose(f);
-    }
+    if (auto text = ReadIniSafeFile(UserMapFilePath())) ini_parse_string(text->c_str(), OnIniEntry, &lookup);
     if (lookup.found && !lookup.value.empty()) {
         fs::path root = lookup.value;
         if (lookup.value == "~" || lookup.value.rfind("~/", 0) == 0)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/ini_text.h"
 #include "platform/text.h"
 
 namespace wing {
@@ -82,7 +83,9 @@ void ProfileFile::Parse(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(start, end - start);
         if (start == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
-        line = Trim(line);
+        // A 10 MB line stays one line, a NUL ends nothing but its own line.
+        const std::string safe = IniSafeLine(Trim(line));
+        line = Trim(safe);
         if (!line.empty() && line.front() == '[') {
             std::string_view name = line.substr(1);
             const std::size_t close = name.find(']');

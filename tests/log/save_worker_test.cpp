@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <map>
 #include <thread>
 
 #include "log/log_fixture.h"
@@ -19,6 +25,7 @@ class SaveWorkerTest : public ::testing::Test {
 protected:
     void Run(const CLogRecordList& list, unsigned lang, const std::wstring& sn = L"A1234567") {
         // On its own thread, as the window starts it.
+        window.Clear();
         std::thread worker(SaveWorker, std::cref(list), sn, std::wstring(L"V 1.0.2.3"), lang, &window);
         worker.join();
         auto saved = window.Messages(WM_FILES_SAVED);
@@ -115,6 +122,112 @@ TEST_F(SaveWorkerTest, DeviceTextCannotLeaveTheLogFolder) {
     for (const auto& n : names) EXPECT_EQ(n.rfind(".._.._x_.._y_2015_05_0", 0), 0u) << n;
     EXPECT_EQ(FileNames(drive.Root()).size(), 0u);
     EXPECT_EQ(FileNames(drive.Base()).size(), 0u);
+}
+
+
+// A small file system of its own on `at` (tmpfs). Mounting needs the right to (root, as
+// in the container and in CI); without it the test says so and is skipped.
+class ScopedTmpfs {
+public:
+    ScopedTmpfs(const fs::path& at, const char* options) : m_at(at) {
+        fs::create_directories(at);
+        m_mounted = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options) == 0;
+        if (!m_mounted) m_error = std::strerror(errno);
+    }
+    ~ScopedTmpfs() {
+        if (m_mounted) ::umount2(m_at.c_str(), MNT_DETACH);
+    }
+    // Makes it read-only, also for root.
+    bool MakeReadOnly() {
+        return ::mount("tmpfs", m_at.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    bool Mounted() const { return m_mounted; }
+    const std::string& Error() const { return m_error; }
+
+private:
+    fs::path m_at;
+    bool m_mounted = false;
+    std::string m_error;
+};
+
+#define SKIP_UNLESS_MOUNTED(fs_)                                                                       \
+    if (!(fs_).Mounted())                                                                              \
+    GTEST_SKIP() << "cannot mount a tmpfs here (" << (fs_).Error()                                     \
+                 << "); run as root or with CAP_SYS_ADMIN to check the export on a full or read-only disk"
+
+// Every file below `dir` with its contents.
+std::map<std::string, std::string> Contents(const fs::path& dir) {
+    std::map<std::string, std::string> out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_regular_file()) out[fs::relative(it->path(), dir).string()] = test::ReadFile(it->path());
+    return out;
+}
+
+// `TwoDays()` with 3000 more fixes between the first two, so the files get the same
+// names as its files but the first day's and the CSV are far larger.
+CLogRecordList SameNamesButLarge() {
+    CLogRecordList list{Fix(test::T0)};
+    for (int i = 0; i < 3000; ++i) list.push_back(Fix(test::T0 + 1 + i / 60));
+    list.push_back(Fix(test::T0 + 60));
+    list.push_back(Fix(test::T0 + 86400));
+    list.push_back(Fix(test::T0 + 86460));
+    list.push_back(NoFix(test::T0 + 86520));
+    return list;
+}
+
+TEST_F(SaveWorkerTest, FullDiskKeepsEveryEarlierFileWholeAndLeavesNoPartFile) {
+    ScopedTmpfs disk(drive.Root(), "size=64k");
+    SKIP_UNLESS_MOUNTED(disk);
+    Run(TwoDays(), LANG_EN_US);
+    const auto earlier = Contents(drive.Root());
+    ASSERT_EQ(earlier.size(), 3u);
+
+    // The same names again, each far larger than the disk: every write fails.
+    Run(SameNamesButLarge(), LANG_EN_US);
+    EXPECT_EQ(Contents(drive.Root()), earlier);
+    // A second, different run on the full disk adds only whole files, if any.
+    CLogRecordList other;
+    for (int i = 0; i < 2000; ++i) other.push_back(Fix(test::T0 + 5 * 86400 + i));
+    Run(other, LANG_EN_US);
+    for (const auto& [name, text] : Contents(drive.Root())) {
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << name;
+        if (earlier.count(name)) EXPECT_EQ(text, earlier.at(name)) << name;
+        else ADD_FAILURE() << "a file was written although the disk is full: " << name;
+    }
+    // Each KML document that could not be saved is reported, as a failed save is.
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>(2, L"Error: "));
+}
+
+TEST_F(SaveWorkerTest, ReadOnlyLogFolderKeepsTheEarlierFilesAndStillReports) {
+    ScopedTmpfs disk(drive.Root(), "size=1m");
+    if (::geteuid() != 0) {
+        // Without root a mode is enough to refuse writes.
+        fs::create_directories(drive.LogDir());
+        std::ofstream(drive.LogDir() / "earlier.csv") << "SN :A1\r\n";
+        fs::permissions(drive.LogDir(), fs::perms::owner_read | fs::perms::owner_exec);
+    } else {
+        SKIP_UNLESS_MOUNTED(disk);
+        fs::create_directories(drive.LogDir());
+        std::ofstream(drive.LogDir() / "earlier.csv") << "SN :A1\r\n";
+        ASSERT_TRUE(disk.MakeReadOnly()) << std::strerror(errno);
+    }
+    const auto earlier = Contents(drive.Root());
+    Run(TwoDays(), LANG_EN_US);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>(2, L"Error: "));
+    Run(TwoDays(), LANG_ZH_CN);  // no map folder either: its notice per day
+    EXPECT_EQ(boxes.Texts().size(), 4u);
+    EXPECT_EQ(Contents(drive.Root()), earlier);
+    if (::geteuid() != 0) fs::permissions(drive.LogDir(), fs::perms::owner_all, std::filesystem::perm_options::add);
+}
+
+TEST_F(SaveWorkerTest, ReadOnlyDriveWithoutTheFolderWritesNothingAndStillReports) {
+    ScopedTmpfs disk(drive.Root(), "size=1m");
+    SKIP_UNLESS_MOUNTED(disk);
+    ASSERT_TRUE(disk.MakeReadOnly()) << std::strerror(errno);
+    Run(TwoDays(), LANG_EN_US);
+    EXPECT_TRUE(Contents(drive.Root()).empty());
 }
 
 }  // namespace

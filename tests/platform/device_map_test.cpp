@@ -1,4 +1,5 @@
 #include "platform/device_map.h"
+#include "platform/paths.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string>
 
@@ -245,6 +247,45 @@ TEST_F(DeviceMapTest, PinnedNumberCannotBeRegisteredAndRegistrationNeverDuplicat
     ASSERT_EQ(map.size(), 1u);
     EXPECT_EQ(map[0].deviceName, L"\\Device\\Mine");
     EXPECT_TRUE(UnregisterSimulatedPort(6));
+}
+
+TEST_F(DeviceMapTest, BadMapFilesKeepTheKernelPortsAndOnlyWholePinLines) {
+    UsbSerial("ttyUSB0", "1-1", "AAA");
+    std::ofstream(m_root / "pts7").put('\n');
+    const std::string pts7 = (m_root / "pts7").string();
+    std::string garbage(4096, '\0');
+    unsigned seed = 7;
+    for (auto& c : garbage) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+    // Wherever a reader cut this comment, a piece would start like a pin or a drive.
+    std::string tenMegabyteComment = "; ";
+    while (tenMegabyteComment.size() < (10u << 20)) tenMegabyteComment += "COM5 = " + pts7 + " C = /elsewhere ";
+
+    using Coms = std::map<std::string, std::wstring>;
+    struct Case {
+        const char* what;
+        std::string text;
+        Coms expected;  // node -> COM name
+    };
+    // In this order: the adapter keeps the COM1 it is first given until the last case pins it.
+    const Case cases[] = {
+        {"binary garbage", garbage, {{Node("ttyUSB0"), L"COM1"}}},
+        {"binary garbage around a pin", garbage + "\n[ports]\nCOM7 = " + pts7 + "\n" + garbage,
+         {{Node("ttyUSB0"), L"COM1"}, {pts7, L"COM7"}}},
+        {"a 10 MB comment full of pins", "[ports]\n" + tenMegabyteComment + "\n", {{Node("ttyUSB0"), L"COM1"}}},
+        {"a NUL ends only its own line", "[ports]\n; note" + std::string(1, '\0') + "COM5 = /dev/null\nCOM7 = " + pts7,
+         {{Node("ttyUSB0"), L"COM1"}, {pts7, L"COM7"}}},
+        {"an indented pin is a line of its own", "[ports]\nCOM3 = " + Node("ttyUSB0") + "\n    COM7 = " + pts7,
+         {{Node("ttyUSB0"), L"COM3"}, {pts7, L"COM7"}}},
+    };
+    for (const auto& c : cases) {
+        UserFile(c.text);
+        Coms coms;
+        for (const auto& [node, names] : ByNode()) coms[node] = names.second;
+        EXPECT_EQ(coms, c.expected) << c.what;
+    }
+
+    UserFile("[drives]\n" + tenMegabyteComment + "\nC = " + (m_root / "right").string() + "\n");
+    EXPECT_EQ(DriveRoot(L'C'), m_root / "right");
 }
 
 TEST(DeviceMapRealSystem, ComNamesAreUnique) {

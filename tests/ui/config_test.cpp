@@ -100,6 +100,88 @@ TEST(LoadConfig, AnExistingButUnreadableFileCountsAsPresent) {
     ExpectValues(c, {2, 4, 4, 0, 0, 0}, "unreadable");
 }
 
+// Bytes that are no text at all, NUL included, from a fixed seed.
+std::string BinaryGarbage(std::size_t size, unsigned seed) {
+    std::string out(size, '\0');
+    for (auto& c : out) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return out;
+}
+
+constexpr const char* kStation = "[Mode]\nCompetition=0\n[Power]\nThreshold=38\n[Language]\nLanguageByOS=2\n"
+                                 "[NTP]\nNTP=1\n[Personal]\nENABLE=0\nCOM=5\n";
+
+TEST(LoadConfig, BadFilesReadAsTheRulesGiveThemWithoutAMessage) {
+    const std::string garbage = BinaryGarbage(4096, 7);
+    ASSERT_NE(garbage.find('\0'), std::string::npos);
+    struct Case {
+        const char* what;
+        std::string text;
+        Six expected;
+    };
+    const Case cases[] = {
+        {"binary garbage only", garbage, {2, 4, 4, 0, 0, 0}},
+        {"binary garbage after the settings", std::string(kStation) + garbage, {0, 38, 2, 1, 0, 5}},
+        {"binary garbage before the settings", garbage + "\n" + kStation, {0, 38, 2, 1, 0, 5}},
+        {"a NUL inside a line ends nothing but that line",
+         "[Mode]\nCompetition=0\n[Power]\nThreshold=3" + std::string(1, '\0') + "9\n[Personal]\nCOM=5\n",
+         {0, 3, 4, 0, 0, 5}},
+        // Huge numbers wrap modulo 2^32 as the Windows reader's do.
+        {"huge values",
+         "[Mode]\nCompetition=99999999999999999999\n[Power]\nThreshold=4294967296\n[Language]\n"
+         "LanguageByOS=4294967297\n[NTP]\nNTP=18446744073709551617\n[Personal]\nENABLE=-4294967295\n"
+         "COM=-2147483649\n",
+         {1661992959, 0, 1, 1, 1, 2147483647}},
+        {"the largest values", "[Power]\nThreshold=4294967295\n[Personal]\nCOM=2147483647\n",
+         {2, 4294967295u, 4, 0, 0, 2147483647}},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        BoxRecorder boxes;
+        const Config config = LoadConfig(LANG_EN_US, dir.Write(c.text));
+        EXPECT_TRUE(boxes.boxes.empty()) << c.what;
+        ExpectValues(config, c.expected, c.what);
+    }
+}
+
+TEST(LoadConfig, ATenMegabyteLineIsOneLineAndTheRestOfTheFileStillCounts) {
+    constexpr std::size_t kTenMegabytes = 10u << 20;
+    auto repeated = [&](const std::string& piece) {
+        std::string out;
+        out.reserve(kTenMegabytes + piece.size());
+        while (out.size() < kTenMegabytes) out += piece;
+        return out;
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        Six expected;
+    };
+    const Case cases[] = {
+        // Wherever a reader cut this comment, a piece would start like a key: none may count.
+        {"a comment full of keys",
+         "[Personal]\nENABLE=0\n; " + repeated("COM=9 ") + "\nCOM=3\n[Mode]\nCompetition=0\n", {0, 4, 4, 0, 0, 3}},
+        {"a value followed by 10 MB of blanks",
+         "[Power]\nThreshold=38" + repeated(" ") + "\n[Mode]\nCompetition=0\n", {0, 38, 4, 0, 0, 0}},
+        {"a key line without '='", "[Personal]\n" + repeated("ENABLE") + "\nCOM=4\n", {2, 4, 4, 0, 0, 4}},
+        {"a section name of 10 MB", "[" + repeated("Mode") + "]\nCompetition=0\n[Personal]\nCOM=6\n",
+         {2, 4, 4, 0, 0, 6}},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        BoxRecorder boxes;
+        const Config config = LoadConfig(LANG_EN_US, dir.Write(c.text));
+        EXPECT_TRUE(boxes.boxes.empty()) << c.what;
+        ExpectValues(config, c.expected, c.what);
+    }
+    // A number of 10 MB digits reads as whatever it wraps to; the key after it still counts.
+    BoxRecorder boxes;
+    EXPECT_EQ(LoadConfig(LANG_EN_US, dir.Write("[Personal]\nCOM=" + repeated("1234567890") + "\nENABLE=2\n")).personal, 2);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST(ModuleDir, IsTheDirectoryOfTheRunningExecutable) {
     std::string dir;
     ASSERT_TRUE(GetModuleDir(dir));

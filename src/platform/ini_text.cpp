@@ -1,0 +1,54 @@
+#include "platform/ini_text.h"
+
+#include <ini.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace wing {
+
+std::size_t IniLineLimit() {
+    // inih keeps INI_MAX_LINE - 1 bytes with the line end; one more for a '=' the
+    // profile reader may add to a key without a value.
+    return INI_MAX_LINE - 3;
+}
+
+std::string IniSafeLine(std::string_view line) {
+    std::size_t start = 0;
+    while (start < line.size() && (line[start] == ' ' || line[start] == '\t' || line[start] == '\0')) ++start;
+    line.remove_prefix(start);
+    if (line.size() > IniLineLimit()) line = line.substr(0, IniLineLimit());
+    std::string out(line);
+    for (auto& c : out)
+        if (c == '\0') c = ' ';
+    return out;
+}
+
+std::string IniSafeText(std::string_view text) {
+    std::string out;
+    out.reserve(std::min<std::size_t>(text.size(), 1u << 20) + 1);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        out += IniSafeLine(text.substr(start, end - start));
+        out += '\n';
+        start = end + 1;
+    }
+    return out;
+}
+
+std::optional<std::string> ReadIniSafeFile(const std::filesystem::path& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string raw;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) raw.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return std::nullopt;
+    return IniSafeText(raw);
+}
+
+}  // namespace wing
