@@ -3,10 +3,15 @@
 // device map and a drive C: of its own in a temporary folder, and a responder that
 // answers every message box.
 
+#include <QAbstractButton>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "controller/wing_utility_dlg.h"
 #include "framework/message_box_qt.h"
@@ -25,31 +30,39 @@ struct RigOptions {
     int comOverride = -1;  // COM to write instead of the simulator's
 };
 
-class WindowRig {
+// The real window in its surroundings, without a logger: the profile file is written and
+// the window opened by OpenWindow, so a logger (or several in turn) can be started in
+// between. Drives the window as the user does.
+class WindowHost {
 public:
-    WindowRig(sim::SimConfig simConfig, RigOptions options = {}, std::function<int(const MessageBoxRequest&)> boxes = {})
-        : m_responder(boxes ? std::move(boxes) : [](const MessageBoxRequest&) { return IDOK; }),
-          simulator(std::move(simConfig)) {
+    explicit WindowHost(std::function<int(const MessageBoxRequest&)> boxes = {})
+        : m_responder(boxes ? std::move(boxes) : [](const MessageBoxRequest&) { return IDOK; }) {
         drive = config.Root() + "/c";
         std::filesystem::create_directories(drive);
         std::filesystem::create_directories(config.ConfigDir());
         std::ofstream(config.ConfigDir() + "/device-map.ini") << "[drives]\nC = " << drive << "\n";
-        port = simulator.Start();
         ini = config.Root() + "/Wing.ini";
+    }
+    virtual ~WindowHost() { CloseWindow(); }
+    WindowHost(const WindowHost&) = delete;
+    WindowHost& operator=(const WindowHost&) = delete;
+
+    // Writes the profile file (COM = `comNumber` unless the options say otherwise) and
+    // opens the window; returns when LINK is released.
+    void OpenWindow(const RigOptions& options, int comNumber) {
         std::ofstream(ini) << "[Mode]\nCompetition=" << options.competition << "\n[Power]\nThreshold="
                            << options.threshold << "\n[Language]\nLanguageByOS=" << options.languageByOS
                            << "\n[NTP]\nNTP=0\n[Personal]\nENABLE=" << options.personal
-                           << "\nCOM=" << (options.comOverride >= 0 ? options.comOverride : port.comNumber) << "\n";
+                           << "\nCOM=" << (options.comOverride >= 0 ? options.comOverride : comNumber) << "\n";
         dlg = std::make_unique<CWingUtilityDlg>(nullptr, std::filesystem::path(ini).wstring());
         dlg->Create();
         PumpUntil([&] { return dlg->IsItemEnabled(IDC_LINK); }, std::chrono::seconds(10));
     }
-    ~WindowRig() {
+    void CloseWindow() {
         if (dlg) {
             dlg->DestroyWindow();
             dlg.reset();
         }
-        simulator.Stop();
     }
 
     // Clicks a button as the user does.
@@ -72,6 +85,36 @@ public:
         for (int i = 0; i < dlg->ListCount(IDC_STATUS_LIST); ++i) out.push_back(dlg->ListText(IDC_STATUS_LIST, i));
         return out;
     }
+    std::vector<std::filesystem::path> LogFiles() {
+        std::vector<std::filesystem::path> out;
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(drive, ec);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (it->is_regular_file()) out.push_back(it->path());
+        return out;
+    }
+    std::vector<MessageBoxRequest> Boxes() const { return m_responder.Requests(); }
+
+    TempConfig config;
+    MessageBoxResponder m_responder;
+    std::string drive;
+    std::string ini;
+    std::unique_ptr<CWingUtilityDlg> dlg;
+};
+
+// The window linked to one simulator, which is there for the window's whole life.
+class WindowRig : public WindowHost {
+public:
+    WindowRig(sim::SimConfig simConfig, RigOptions options = {}, std::function<int(const MessageBoxRequest&)> boxes = {})
+        : WindowHost(std::move(boxes)), simulator(std::move(simConfig)) {
+        port = simulator.Start();
+        OpenWindow(options, port.comNumber);
+    }
+    ~WindowRig() override {
+        CloseWindow();
+        simulator.Stop();
+    }
+
     // The commands the logger received, by display name, in order.
     std::vector<std::string> Received() {
         std::vector<std::string> out;
@@ -85,23 +128,9 @@ public:
             if (e.fromPc && e.command == command && e.sub == sub) out.push_back(e);
         return out;
     }
-    std::vector<std::filesystem::path> LogFiles() {
-        std::vector<std::filesystem::path> out;
-        std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(drive, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-            if (it->is_regular_file()) out.push_back(it->path());
-        return out;
-    }
-    std::vector<MessageBoxRequest> Boxes() const { return m_responder.Requests(); }
 
-    TempConfig config;
-    MessageBoxResponder m_responder;
     sim::LoggerSimulator simulator;
     sim::SimPort port;
-    std::string drive;
-    std::string ini;
-    std::unique_ptr<CWingUtilityDlg> dlg;
 };
 
 inline sim::SimConfig Logger(int slots = 64) {

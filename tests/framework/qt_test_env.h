@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>
@@ -35,20 +36,22 @@ private:
 };
 
 // Processes events until `done` holds or the time runs out; the final value of `done`.
+// Between events the thread sleeps (a 5 ms tick wakes it to look again), so a long wait
+// does not spin a core that the threads under test need.
 inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     QElapsedTimer timer;
     timer.start();
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (timer.elapsed() > timeout.count()) return done();
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
 
 inline void PumpFor(std::chrono::milliseconds time) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < time.count()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    PumpUntil([] { return false; }, time);
 }
 
 }  // namespace wing::test

@@ -229,11 +229,8 @@ void LoggerSimulator::CloseFds() {
 
 void LoggerSimulator::HangUp() {
     // Closing the master is what unplugging the adapter looks like to the tool: its
-    // descriptor reports POLLHUP and reads fail. The port leaves the map as well.
-    for (int* fd : {&m_master, &m_slaveHold}) {
-        if (*fd >= 0) ::close(*fd);
-        *fd = -1;
-    }
+    // descriptor reports POLLHUP and reads fail. The port leaves the map as well. All is
+    // recorded before the close, so whoever sees the hang-up finds it complete.
     if (m_com > 0) {
         UnregisterSimulatedPort(m_com);
         m_com = 0;
@@ -247,6 +244,10 @@ void LoggerSimulator::HangUp() {
     e.seconds = Seconds();
     e.text = Format("%9.3f DEV    hang-up: the port is closed", e.seconds);
     AddLog(std::move(e));
+    for (int* fd : {&m_master, &m_slaveHold}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
 }
 
 int LoggerSimulator::ComNumber() const { return m_com; }
