@@ -289,22 +289,35 @@ bool CDialog::OnInitDialog() { return true; }
 void CDialog::Create() {
     if (m_impl->initialised) return;
     m_impl->initialised = true;
-    bool setFocus = OnInitDialog();
+    const bool setFocus = OnInitDialog();
     show();
-    if (setFocus) {
-        for (const DialogControl& c : m_template.controls) {
-            QWidget* w = Item(c.id);
-            if (w && (c.style & WS_TABSTOP) && w->isEnabled() && !w->isHidden()) {
-                w->setFocus(Qt::TabFocusReason);
-                break;
-            }
+    if (setFocus) SetInitialFocus();
+}
+
+void CDialog::SetInitialFocus() {
+    for (const DialogControl& c : m_template.controls) {
+        QWidget* w = Item(c.id);
+        if (w && (c.style & WS_TABSTOP) && w->isEnabled() && !w->isHidden()) {
+            w->setFocus(Qt::TabFocusReason);
+            break;
         }
     }
 }
 
 int CDialog::DoModal() {
-    Create();
-    int result = m_impl->destroyed ? IDCANCEL : exec();
+    int result = IDCANCEL;
+    if (!m_impl->initialised) {
+        // Initialised while still hidden, then shown by the modal loop itself so that the
+        // window is modal from its first appearance.
+        m_impl->initialised = true;
+        const bool setFocus = OnInitDialog();
+        if (!m_impl->destroyed) {
+            if (setFocus) QMetaObject::invokeMethod(this, [this] { SetInitialFocus(); }, Qt::QueuedConnection);
+            result = exec();
+        }
+    } else if (!m_impl->destroyed) {
+        result = exec();
+    }
     DestroyWindow();
     return result;
 }

@@ -152,6 +152,7 @@ protected:
 private:
     LRESULT Dispatch(unsigned msg, WPARAM wParam, LPARAM lParam);
     void BuildControls();
+    void SetInitialFocus();
     void OnButtonClicked(int id);
 
     struct Impl;

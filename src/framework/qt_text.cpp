@@ -74,12 +74,12 @@ QString StrftimeToQtFormat(const std::string& pattern) {
 void InstallFontSubstitutions() {
     static std::once_flag once;
     std::call_once(once, [] {
-        // The dialog face: a plain sans face, then CJK faces for the Chinese texts.
-        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"),
-                                   {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK TC"),
-                                    QStringLiteral("AR PL UMing TW")});
-        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg 2"),
-                                   {QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK TC")});
+        // The dialog face: a plain sans face, then a Ming face for the Chinese texts (as
+        // the Chinese systems fall back to one), whose glyphs fit the sans face's line.
+        const QStringList dialogFaces{QStringLiteral("DejaVu Sans"), QStringLiteral("AR PL UMing TW"),
+                                      QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Sans CJK TC")};
+        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), dialogFaces);
+        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg 2"), dialogFaces);
         // The caption face "標楷體" (DFKai-SB): the Kai face of AR PL.
         QFont::insertSubstitutions(QString::fromUtf8("標楷體"),
                                    {QStringLiteral("AR PL UKai TW"), QStringLiteral("AR PL UKai CN"),

@@ -1,0 +1,43 @@
+// Start-up: the character-type locale from the user's, the Qt application, the main
+// dialog run modally, and a clean exit when it closes.
+
+#include <QApplication>
+
+#include <clocale>
+
+#include "controller/wing_utility_dlg.h"
+#include "framework/assets.h"
+#include "framework/message_box_qt.h"
+#include "framework/qt_text.h"
+
+namespace wing {
+
+// The application object: its start-up routine shows the main dialog and reports that
+// there is no message loop left to run.
+class CWingUtilityApp {
+public:
+    bool InitInstance() {
+        // Conversions between 8-bit and wide text follow the user's code set.
+        std::setlocale(LC_CTYPE, "");
+        // OLE, the common controls and the sockets library need no start-up here.
+        InstallQtMessageBoxHandler();
+        InstallFontSubstitutions();
+        QApplication::setWindowIcon(ApplicationIcon());
+        CWingUtilityDlg dlg;
+        dlg.DoModal();
+        return false;
+    }
+};
+
+}  // namespace wing
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("wing-utility"));
+    QApplication::setDesktopFileName(QStringLiteral("wing-utility"));
+    // The window ends the run itself; closing the last window must not quit under it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    wing::CWingUtilityApp theApp;
+    theApp.InitInstance();
+    return 0;
+}
