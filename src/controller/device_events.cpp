@@ -42,6 +42,7 @@ void CWingUtilityDlg::MapMessages() {
     MapCommand(IDC_AUTO_SET, [this] { OnAutoSet(); });
     MapCommand(IDC_START_NOW, [this] { OnStartNow(); });
     MapCommand(IDC_START_RESERVED, [this] { OnStartReserved(); });
+    MapDropDown(IDC_PORT_LIST, [this] { OnPortDropDown(); });
 }
 
 void CWingUtilityDlg::Defer(std::function<void()> fn) {

@@ -81,6 +81,19 @@ int MulDiv(int value, int numerator, int denominator) {
 
 }  // namespace
 
+namespace {
+// A combo box that tells its dialog before it drops down (CBN_DROPDOWN).
+class DropDownCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        if (onDropDown) onDropDown();
+        QComboBox::showPopup();
+    }
+    std::function<void()> onDropDown;
+};
+}  // namespace
+
 struct CDialog::Impl {
     std::map<int, QWidget*> items;
     std::vector<QWidget*> groupBoxes;
@@ -217,7 +230,7 @@ void CDialog::BuildControls() {
             focusable = true;
             w = list;
         } else if (cls == QLatin1String(kComboBoxClass)) {
-            auto* combo = new QComboBox(this);
+            auto* combo = new DropDownCombo(this);
             combo->setEditable((c.style & 0x3) == CBS_DROPDOWN);
             combo->setProperty(kSortedProperty, (c.style & CBS_SORT) != 0);
             combo->setInsertPolicy(QComboBox::NoInsert);
@@ -496,6 +509,10 @@ bool CDialog::IsWindow() const { return m_impl->alive; }
 void CDialog::MapMessage(unsigned msg, Handler handler) { m_impl->messages[msg] = std::move(handler); }
 
 void CDialog::MapCommand(int id, std::function<void()> handler) { m_impl->commands[id] = std::move(handler); }
+
+void CDialog::MapDropDown(int id, std::function<void()> handler) {
+    if (auto* combo = dynamic_cast<DropDownCombo*>(Item(id))) combo->onDropDown = std::move(handler);
+}
 
 void CDialog::RunOnUiThread(std::function<void()> fn) {
     if (IsUiThread()) {

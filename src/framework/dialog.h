@@ -101,6 +101,8 @@ public:
     void MapMessage(unsigned msg, Handler handler);
     // Button clicks (BN_CLICKED) by control id.
     void MapCommand(int id, std::function<void()> handler);
+    // A combo box about to drop down (CBN_DROPDOWN) by control id.
+    void MapDropDown(int id, std::function<void()> handler);
     // Runs `fn` on the UI thread: at once when called there, else queued.
     void RunOnUiThread(std::function<void()> fn);
     bool IsUiThread() const;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 
 #include "window_rig.h"
 
@@ -103,6 +104,17 @@ TEST(Link, PersonalModeFindsTheAdapterWhateverComSays) {
     EXPECT_FALSE(rig.dlg->IsItemVisible(IDC_AUTO_READ));  // personal mode hides the Auto boxes
     ASSERT_TRUE(rig.LinkAndWait());
     EXPECT_EQ(rig.dlg->m_linkPort, rig.port.comNumber);
+
+    // The hidden port list is rebuilt from the device map each time it drops down.
+    auto* ports = rig.dlg->ItemAs<QComboBox>(IDC_PORT_LIST);
+    ports->addItem(QStringLiteral("stale"));
+    ports->showPopup();
+    ports->hidePopup();
+    std::vector<std::wstring> names;
+    for (int i = 0; i < rig.dlg->ComboCount(IDC_PORT_LIST); ++i) names.push_back(rig.dlg->ComboText(IDC_PORT_LIST, i));
+    EXPECT_THAT(names, ::testing::Contains(L"COM" + std::to_wstring(rig.port.comNumber)));
+    EXPECT_THAT(names, ::testing::Not(::testing::Contains(std::wstring(L"stale"))));
+    EXPECT_FALSE(rig.dlg->IsItemVisible(IDC_PORT_LIST));
 }
 
 }  // namespace
