@@ -349,11 +349,19 @@ std::string Soak::RunAction(const Plan& plan, CycleReport& report) {
         return dlg.IsItemEnabled(IDC_LINK) && (StartsWith(message, dlg.Text(151)) || message == dlg.Text(149) ||
                                                message == dlg.Text(150));
     };
+    // The board going missing after Set Mode was acknowledged re-links the logger, and the
+    // re-link drops the verification that was due: linked again is that cycle's outcome.
+    bool boardMissing = false;
+    auto relinked = [&] {
+        boardMissing = boardMissing || m_host.StaticText(IDC_SERIAL) == dlg.Text(186);
+        return boardMissing && m_host.Linked() && dlg.IsItemEnabled(IDC_SETTING);
+    };
     m_host.Click(button);
     bool ended = m_host.WaitFor(
         [&] {
             if (m_host.Unlinked()) return true;
-            return plan.read ? readEnded() : (summaryShown() && m_host.Linked() && dlg.IsItemEnabled(IDC_LINK));
+            if (plan.read) return readEnded();
+            return (summaryShown() && m_host.Linked() && dlg.IsItemEnabled(IDC_LINK)) || relinked();
         },
         120);
     if (!ended) {
@@ -361,7 +369,7 @@ std::string Soak::RunAction(const Plan& plan, CycleReport& report) {
         return "stuck in " + report.action;
     }
     if (m_host.Unlinked()) return "";
-    if (!plan.read) return "set and verified";
+    if (!plan.read) return summaryShown() ? "set and verified" : "linked again";
     std::wstring message = m_host.StaticText(IDC_READ_MESSAGE);
     if (StartsWith(message, dlg.Text(151))) return "saved";
     if (message == dlg.Text(149)) return "no log data";
