@@ -88,6 +88,9 @@ void InstallFontSubstitutions() {
 }
 
 QFont MakePixelFont(const QString& face, int pixelHeight, int weight) {
+    // Every font of ours may name a Windows face: the substitutes must be in place first,
+    // whichever control asks before any dialog exists.
+    InstallFontSubstitutions();
     QFont font(face);
     font.setPixelSize(pixelHeight > 0 ? pixelHeight : 1);
     font.setWeight(static_cast<QFont::Weight>(weight <= 0 ? 400 : weight));
