@@ -11,6 +11,7 @@
 #include "protocol/cmd_registry.h"
 #include "protocol/commands.h"
 #include "protocol/receive_ring.h"
+#include "fuzz/drivers.h"
 #include "support/frames.h"
 
 namespace wing {
@@ -34,21 +35,13 @@ public:
 };
 
 void BM_BuildFrame(benchmark::State& state) {
-    CQueryStatus status;
-    CGetVersion version;
-    CGetSN sn;
-    CSetRTC rtc;
-    CSetMode mode;
-    CSoftwareSwitch softwareSwitch;
-    CReadLog read;
-    CQueryLogNumber count;
-    CDeleteLog del;
-    CWingMsg* commands[] = {&status, &version, &sn, &rtc, &mode, &softwareSwitch, &read, &count, &del};
+    wing::fuzz::CommandSet set;
+    auto commands = set.All();
     CWingCmdFactory factory;
     std::uint16_t length = 0;
     for (auto _ : state) {
         for (CWingMsg* m : commands) {
-            rtc.m_time += 1;  // parameters change between requests, as they do in use
+            set.rtc.m_time += 1;  // parameters change between requests, as they do in use
             const std::uint8_t* frame = factory.BuildFrame(m, length);
             benchmark::DoNotOptimize(frame);
             benchmark::DoNotOptimize(length);
