@@ -99,11 +99,17 @@ void ReceiveRing::ExtractFrame() {
         m_current = nullptr;
         return;
     }
+    if (AvailableFrom(s) < length) {
+        // The rest is on its way. Where the frame would end, the ring still holds bytes
+        // of an earlier frame, which may well include an old end marker.
+        m_current = nullptr;
+        return;
+    }
     int e = EndTest(word, s);
     if (e == kNotFound) {
         // All its bytes are here but the end marker is not: the start was a stray
         // 0xA0 0xA2 in the stream. Skip it rather than wait for a reopen.
-        if (AvailableFrom(s) >= length) ConsumeThrough(s);
+        ConsumeThrough(s);
         m_current = nullptr;
         return;
     }

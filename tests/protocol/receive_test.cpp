@@ -278,6 +278,38 @@ TEST(Ring, StrayStartByteBeforeLongNoiseDoesNotSwallowLaterReplies) {
     EXPECT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 1u);
 }
 
+// Bytes of a frame taken long ago stay in the ring. A frame whose length word carries
+// its end past the ring's end must wait for its own bytes, not take an old end marker
+// found there (which made the read index jump back and replay stale bytes for ever).
+TEST(Ring, FrameStillArrivingIsNotClosedByAnOldEndMarkerAcrossTheWrap) {
+    ReceiveSide rx;
+    CQueryStatus status;
+    CReadLog read;
+    rx.registry.Register(&status);
+    rx.Feed(DataReply(1, 0, {1, 2, 3, 4, 1, 0, 0, 0, 0, 0, 0x7B}));  // 26 bytes at 0..25
+    ASSERT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 1u);
+
+    rx.registry.Register(&read);
+    // A 154-byte Read Log reply starting at 896 ends at 1049, that is at 25: where the
+    // status reply's 0xB0 0xB3 still lie.
+    PlaceWriterAt(rx, 896);
+    Bytes page = DataReply(3, 0, {0}, Bytes(128, 0x5A));
+    std::size_t from = 0;
+    for (std::size_t to : {10, 100, 150}) {
+        SCOPED_TRACE(to);
+        rx.Feed(Bytes(page.begin() + from, page.begin() + to));
+        from = to;
+        EXPECT_EQ(rx.ring.m_read, 895);  // nothing taken yet
+        EXPECT_TRUE(rx.FrameErrors().empty());
+        EXPECT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 1u);
+    }
+    rx.Feed(Bytes(page.begin() + 150, page.end()));
+    EXPECT_TRUE(rx.FrameErrors().empty());
+    ASSERT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 2u);
+    EXPECT_EQ(read.m_page[0], 0x5A);
+    EXPECT_TRUE(rx.ring.IsRingEmpty());
+}
+
 TEST(Ring, FrameLongerThanTheFrameBufferIsSkipped) {
     ReceiveSide rx;
     CReadLog read;
