@@ -5,10 +5,11 @@
 namespace wing {
 
 void AutoResetEvent::Set() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_signalled = true;
-    }
+    // Notified under the lock: a released waiter may destroy the event (a command object
+    // whose answer it waited for) as soon as it has the lock, so Set must be done with
+    // the condition variable by then.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_signalled = true;
     m_cv.notify_one();
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -47,6 +48,9 @@ protected:
     }
 
     test::TempConfig config;
+    // Counted by the peer's thread, which runs until the fixture ends: kept out of the
+    // test bodies, whose locals are gone by then.
+    std::atomic<int> seen{0};
     test::PtyPeer peer{kCom};
     test::RecordingWindow window;
     CCmdRegistry registry;
@@ -95,7 +99,6 @@ TEST_F(Channel, AnswerArrivesThroughTheReaderAndReceiveThreads) {
 }
 
 TEST_F(Channel, DroppedReplyIsRecoveredByTheSecondAttempt) {
-    int seen = 0;
     peer.Start([&](const Bytes&) { return ++seen == 1 ? Bytes{} : test::DataReply(3, 2); });
     ASSERT_TRUE(channel.Open(115200, kCom, 0));
     CDeleteLog del;
@@ -104,7 +107,6 @@ TEST_F(Channel, DroppedReplyIsRecoveredByTheSecondAttempt) {
 }
 
 TEST_F(Channel, ChecksumErrorLeavesTheCommandWaitingForTheNextAttempt) {
-    int seen = 0;
     peer.Start([&](const Bytes&) {
         Bytes reply = test::DataReply(3, 1, {5, 0});
         if (++seen == 1) reply[4] ^= 0x01;
