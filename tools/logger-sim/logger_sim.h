@@ -157,6 +157,8 @@ public:
     void ClearFrameLog();
     // Called with every frame-log line as it is made (set before Start).
     void SetFrameLogSink(std::function<void(const std::string&)> sink);
+    // When Start ran: the zero of the frame log's seconds.
+    std::chrono::steady_clock::time_point StartedAt() const { return m_startedAt; }
 
 private:
     using Clock = std::chrono::steady_clock;
