@@ -69,12 +69,19 @@ void CWingUtilityDlg::OnAnswerAcknowledged(CWingMsg* command) {
         m_versionText = version->FormatVersion();
         ListInsert(IDC_STATUS_LIST, -1, L"GPS Ver: " + m_versionText);
     } else if (auto* status = dynamic_cast<CQueryStatus*>(command)) {
-        if (m_reinitPending) {
+        const bool relinking = m_reinitPending != 0;
+        if (relinking) {
             ResetLinkState();
             m_reqInitQuery = 1;
             StartFlowDispatch();
         }
         ShowDeviceStatus(*status);
+        if (relinking) {
+            // The board is back and the logger is being linked again: the actions wait
+            // for the re-link's first status, or a click now would be wiped by it.
+            EnableItem(IDC_SETTING, false);
+            EnableItem(IDC_READ_SAVE, false);
+        }
         if (m_awaitFirstStatus) {
             SetProgress(IDC_LINK_PROGRESS, 100);
             EnableItem(IDC_LINK, true);

@@ -76,9 +76,19 @@ TEST(Failures, BoardMissingShowsTheNoticeAndTheNextGoodStatusRelinks) {
     ASSERT_TRUE(rig.LinkAndWait());
     ASSERT_TRUE(rig.WaitFor([&] { return rig.StaticText(IDC_SERIAL) == rig.dlg->Text(186); }, 10));
     EXPECT_FALSE(rig.dlg->IsItemEnabled(IDC_SETTING));
-    // The board comes back: a second Get Version shows the re-link.
-    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(1, 1).size() >= 2 && rig.Linked(); }, 20));
+    // The board comes back: a second Get Version shows the re-link. Setting is not
+    // offered before the re-link is through (a click then would be wiped by it).
+    bool offeredEarly = false;
+    ASSERT_TRUE(rig.WaitFor(
+        [&] {
+            if (rig.StaticText(IDC_SERIAL) == rig.dlg->Text(186) && rig.dlg->IsItemEnabled(IDC_SETTING))
+                offeredEarly = true;
+            return rig.ReceivedFrames(1, 1).size() >= 2 && rig.Linked();
+        },
+        20));
+    EXPECT_FALSE(offeredEarly);
     EXPECT_EQ(rig.StaticText(IDC_SERIAL), L"WG1507A0042");
+    EXPECT_TRUE(rig.WaitFor([&] { return rig.dlg->IsItemEnabled(IDC_SETTING); }, 5));
 }
 
 TEST(Failures, HangUpMidDownloadWritesNoFileAndLinkIsUsableAgain) {
