@@ -55,8 +55,7 @@ void ReceiveRing::ConsumeThrough(int pos) {
 }
 
 int ReceiveRing::EndTest(std::uint16_t word, int start) const {
-    int p = Mod(start + word + 4);
-    if (!m_wrap && p > m_write + 1) return kNotFound;
+    // Called once the whole frame is in the ring, so its end lies among unread bytes.
     return m_protocol->FindEnd(m_ring, start, word, kRingSize);
 }
 

@@ -33,8 +33,8 @@ struct ReceiveRing {
     CProtocol* m_current = nullptr;
 
 private:
-    // The end test on the ring: the end marker's index, or kNotFound when the frame
-    // has not fully arrived or its end does not match.
+    // The end test on the ring, for a frame that has fully arrived: the end marker's
+    // index, or kNotFound when its end does not match.
     int EndTest(std::uint16_t word, int start) const;
     // Number of unread bytes from `start` through the last one stored.
     int AvailableFrom(int start) const;
