@@ -50,7 +50,7 @@ std::vector<PageBytes> FlightPages() {
 
 CLogRecordList Decode(const std::vector<PageBytes>& pages) {
     CLogRecordList list;
-    for (const auto& p : pages) DecodeLogPage(p, list, pages.size() * 8);
+    for (std::size_t i = 0; i < pages.size(); ++i) DecodeLogPage(pages[i], i * 8, list, pages.size() * 8);
     return list;
 }
 

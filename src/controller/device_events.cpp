@@ -10,6 +10,7 @@
 #include "log/save_worker.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
+#include "resources/string_table.h"
 #include "ui/refusal_text.h"
 
 namespace wing {
@@ -29,6 +30,7 @@ void CWingUtilityDlg::MapMessages() {
     map(WM_PORT_OPENED, &CWingUtilityDlg::OnPortOpened);
     map(WM_PORT_OPEN_FAILED, &CWingUtilityDlg::OnPortOpenFailed);
     map(WM_FILES_SAVED, &CWingUtilityDlg::OnFilesSaved);
+    map(WM_LOG_READ_FAILED, &CWingUtilityDlg::OnLogReadFailed);
     // Frame errors change nothing visible; 1016 has a handler that does nothing.
     MapMessage(WM_FRAME_ERROR, [](WPARAM, LPARAM) { return LRESULT{0}; });
     MapMessage(WM_APP_1016, [](WPARAM, LPARAM) { return LRESULT{0}; });
@@ -106,7 +108,8 @@ void CWingUtilityDlg::OnAnswerAcknowledged(CWingMsg* command) {
         m_logCount = count->m_count;
         m_readLogTask.m_recordCount = count->m_count;
     } else if (auto* read = dynamic_cast<CReadLog*>(command)) {
-        DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE>(read->m_page, LOG_PAGE_SIZE), m_records, m_logCount);
+        DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE>(read->m_page, LOG_PAGE_SIZE), read->m_firstIndex,
+                      m_records, m_logCount);
         m_readLogTask.m_failed = 0;
     } else if (auto* sn = dynamic_cast<CGetSN*>(command)) {
         SetProgress(IDC_LINK_PROGRESS, 80);
@@ -208,6 +211,7 @@ void CWingUtilityDlg::ShowReadProgress(unsigned n) {
 }
 
 void CWingUtilityDlg::EndReadUi(int position) {
+    m_readRunning = false;
     EnableItem(IDC_READ_SAVE, true);
     SetProgress(IDC_READ_PROGRESS, position);
     EnableCloseItem(true);
@@ -281,17 +285,41 @@ LRESULT CWingUtilityDlg::OnLogReadError(WPARAM, LPARAM) {
 LRESULT CWingUtilityDlg::OnLogReadDone(WPARAM wParam, LPARAM) {
     ShowReadProgress(static_cast<unsigned>(wParam));
     SetStatic(IDC_READ_MESSAGE, Text(192), DarkGreen());
-    // The records and texts stay untouched until WM_FILES_SAVED has been handled.
-    m_saveThreads.Start([this] { SaveWorker(m_records, m_snText, m_versionText, m_langId, Hwnd()); });
+    m_readRunning = false;
+    m_saveRunning = true;
+    // The save run gets its own copy of the download: the list stays for the window,
+    // and nothing done to it meanwhile can reach the files.
+    m_saveThreads.Start([this, records = m_records, sn = m_snText, version = m_versionText]() mutable {
+        SaveWorker(std::move(records), std::move(sn), std::move(version), m_langId, Hwnd());
+    });
     return 0;
 }
 
-LRESULT CWingUtilityDlg::OnFilesSaved(WPARAM, LPARAM) {
+LRESULT CWingUtilityDlg::OnFilesSaved(WPARAM wParam, LPARAM) {
+    m_saveRunning = false;
     std::uint32_t elapsed = TickCountMs() - m_readStartTick;
     wchar_t seconds[32];
     std::swprintf(seconds, std::size(seconds), L"%.1f", elapsed / 1000.0);
     EndReadUi(100);
-    SetStatic(IDC_READ_MESSAGE, Text(151) + L"  " + seconds, DarkGreen());
+    if (wParam == 0) {
+        SetStatic(IDC_READ_MESSAGE, Text(151) + L"  " + seconds, DarkGreen());
+    } else {
+        // Each missing file has had its box; the line says the download is not all saved.
+        SetStatic(IDC_READ_MESSAGE, Text(IDS_NOT_ALL_SAVED), DarkRed());
+    }
+    RunNextFlow();
+    return 0;
+}
+
+LRESULT CWingUtilityDlg::OnLogReadFailed(WPARAM, LPARAM) {
+    // The download ended without its data: the count never came, or a request went
+    // unanswered. An unanswered one closes the link, which restores the controls.
+    if (m_linkClosing || m_closing) {
+        m_readRunning = false;
+        return 0;
+    }
+    SetStatic(IDC_READ_MESSAGE, Text(150), DarkRed());
+    EndReadUi(0);
     RunNextFlow();
     return 0;
 }
@@ -324,6 +352,7 @@ LRESULT CWingUtilityDlg::OnPortOpenFailed(WPARAM, LPARAM) {
 }
 
 LRESULT CWingUtilityDlg::OnLinkClosed(WPARAM, LPARAM) {
+    m_readRunning = false;
     EnableItem(IDC_LINK, true);
     EnableItem(IDC_EXIT, true);
     ResetLinkControls();

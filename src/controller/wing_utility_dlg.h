@@ -138,7 +138,8 @@ public:
     LRESULT OnLinkClosed(WPARAM, LPARAM);
     LRESULT OnPortOpened(WPARAM, LPARAM);
     LRESULT OnPortOpenFailed(WPARAM, LPARAM);
-    LRESULT OnFilesSaved(WPARAM, LPARAM);
+    LRESULT OnFilesSaved(WPARAM wParam, LPARAM);
+    LRESULT OnLogReadFailed(WPARAM, LPARAM);
     void ShowReadProgress(unsigned n);
     void EndReadUi(int position);
     void LockLinkControls();
@@ -235,6 +236,10 @@ public:
     std::atomic<int> m_setModePending{0};
     std::atomic<int> m_verifyAfterSet{0};
     std::atomic<int> m_closing{0};
+    // A download runs (from the click to its end) / its files are being written. While
+    // either holds, Read and Save starts nothing, whatever enabled its button.
+    bool m_readRunning = false;
+    bool m_saveRunning = false;
 
     // ---- start settings --------------------------------------------------------------
     int m_startKind = 0;

@@ -48,8 +48,8 @@ std::wstring CsvFileName(const CExportJob& job) {
     int last = FindLastFix(recs, 0, n - 1);
     std::wstring a = GetRecord(recs, first).FileStamp();
     std::wstring b = GetRecord(recs, last).FileStamp();
-    if (!job.snText.empty())
-        return L"C:\\GPSLog\\" + FileNameSafe(job.snText) + L"_" + a + L"_" + b + L".csv";
+    const std::wstring rest = L"_" + a + L"_" + b + L".csv";
+    if (!job.snText.empty()) return L"C:\\GPSLog\\" + SerialNamePart(job.snText, rest) + rest;
     return L"C:\\GPSLog\\" + a + L"_" + b + L".csv";
 }
 
@@ -57,18 +57,16 @@ std::string CsvContent(const CExportJob& job) {
     ScopedCNumeric numeric;
     std::string out;
     out.reserve(128 * (job.records.size() + 3));
-    out += "SN :" + ToLocale8(job.snText) + "\r\n";
-    out += "GPS Board :" + VersionBytes(job.versionText) + "\r\n";
+    out += "SN :" + ToLocale8(CsvLineSafe(job.snText)) + "\r\n";
+    out += "GPS Board :" + VersionBytes(CsvLineSafe(job.versionText)) + "\r\n";
     out += CSV_HEADER;
     for (const auto& r : job.records) AppendRow(out, r);
     return out;
 }
 
-void WriteCsvFile(const CExportJob& job) {
-    if (job.records.empty()) return;
-    auto path = ResolveDrivePath(CsvFileName(job));
-    if (path.empty()) return;
-    ReplaceFileContents(path, CsvContent(job));
+std::optional<ExportFailure> WriteCsvFile(const CExportJob& job) {
+    if (job.records.empty()) return std::nullopt;
+    return WriteExportFile(CsvFileName(job), CsvContent(job));
 }
 
 }  // namespace wing

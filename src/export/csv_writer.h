@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "export/file_output.h"
 #include "log/export_job.h"
 
 namespace wing {
@@ -14,8 +15,8 @@ std::wstring CsvFileName(const CExportJob& job);
 // The file's bytes (8-bit text in the locale's code set, CR LF line ends).
 std::string CsvContent(const CExportJob& job);
 
-// Writes the file, replacing an earlier one of the same name. A file that cannot be
-// written is skipped without a message. An empty list writes nothing.
-void WriteCsvFile(const CExportJob& job);
+// Writes the file, replacing an earlier one of the same name; the failure when it
+// could not be written. An empty list writes nothing.
+std::optional<ExportFailure> WriteCsvFile(const CExportJob& job);
 
 }  // namespace wing

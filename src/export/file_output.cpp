@@ -1,15 +1,25 @@
 #include "export/file_output.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <random>
 #include <vector>
+
+#include "platform/paths.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -38,10 +48,42 @@ void SyncDirectory(const fs::path& dir) {
     ::close(fd);
 }
 
+bool Fail(std::string* why, int error) {
+    if (why != nullptr) *why = std::strerror(error);
+    return false;
+}
+
+// The process's start, for telling a temporary file left by an earlier run from one
+// that a save of this run may be writing.
+const fs::file_time_type kProcessStart = fs::file_time_type::clock::now();
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The writer's process id when `name` is ".<file>.<pid>.<counter>.<8 hex>.tmp", else 0.
+long TempNameWriter(std::string_view name) {
+    constexpr std::string_view kEnd = ".tmp";
+    if (name.size() < 2 + kEnd.size() || name[0] != '.' || !name.ends_with(kEnd)) return 0;
+    name.remove_suffix(kEnd.size());
+    std::string_view parts[3];
+    for (auto& part : parts) {
+        std::size_t dot = name.rfind('.');
+        if (dot == std::string_view::npos || dot == 0) return 0;
+        part = name.substr(dot + 1);
+        name = name.substr(0, dot);
+    }
+    // parts: hex, counter, pid (read from the end)
+    if (parts[0].size() != 8 || !std::all_of(parts[0].begin(), parts[0].end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        return 0;
+    if (!AllDigits(parts[1]) || !AllDigits(parts[2]) || parts[2].size() > 10) return 0;
+    return std::strtol(std::string(parts[2]).c_str(), nullptr, 10);
+}
+
 }  // namespace
 
-bool ReplaceFileContents(const fs::path& target, std::string_view data) {
-    if (target.empty() || !target.has_filename()) return false;
+bool ReplaceFileContents(const fs::path& target, std::string_view data, std::string* why) {
+    if (target.empty() || !target.has_filename()) return Fail(why, ENOENT);
     const fs::path dir = target.parent_path();
     static std::atomic<unsigned> counter{0};
     thread_local std::mt19937 rng{std::random_device{}()};
@@ -54,19 +96,41 @@ bool ReplaceFileContents(const fs::path& target, std::string_view data) {
                       counter.fetch_add(1), static_cast<unsigned>(rng()));
         temp = dir / ("." + target.filename().string() + suffix);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+        if (fd < 0 && errno != EEXIST) return Fail(why, errno);
     }
-    if (fd < 0) return false;
+    if (fd < 0) return Fail(why, EEXIST);
 
-    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    int error = 0;
+    if (!WriteAll(fd, data) || ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
         ::unlink(temp.c_str());
-        return false;
+        return Fail(why, error);
     }
     SyncDirectory(dir.empty() ? fs::path(".") : dir);
     return true;
+}
+
+std::optional<ExportFailure> WriteExportFile(std::wstring_view windowsName, std::string_view data) {
+    const fs::path path = ResolveDrivePath(windowsName);
+    if (path.empty()) return ExportFailure{std::wstring(windowsName), FromLocale8(std::strerror(ENOENT))};
+    std::string why;
+    if (ReplaceFileContents(path, data, &why)) return std::nullopt;
+    return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
+}
+
+void RemoveStaleTempFiles(const fs::path& dir) {
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const long pid = TempNameWriter(it->path().filename().string());
+        if (pid <= 0 || pid == ::getpid()) continue;
+        // A writer that still runs (another window, another user's session) keeps its file.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc) || it->last_write_time(fileEc) >= kProcessStart || fileEc) continue;
+        fs::remove(it->path(), fileEc);
+    }
 }
 
 std::wstring FileNameSafe(std::wstring_view text) {
@@ -77,6 +141,39 @@ std::wstring FileNameSafe(std::wstring_view text) {
         onlyDots = onlyDots && c == L'.';
     }
     if (onlyDots) out.assign(out.size(), L'_');
+    return out;
+}
+
+std::wstring SerialNamePart(std::wstring_view serial, std::wstring_view rest) {
+    const std::size_t limit = NAME_MAX - kTempNameExtraBytes;
+    const std::size_t restBytes = ToLocale8(rest).size();
+    std::wstring out = FileNameSafe(serial);
+    if (restBytes >= limit) return {};
+    // Characters that do not exist in the locale's code set may take several bytes each
+    // (UTF-8's replacement character takes three), so measure what is written.
+    std::size_t bytes = ToLocale8(out).size();
+    while (!out.empty() && bytes + restBytes > limit) {
+        bytes -= ToLocale8(std::wstring_view(&out.back(), 1)).size();
+        out.pop_back();
+    }
+    return FileNameSafe(out);
+}
+
+std::string XmlSafeUtf8(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out) {
+        const auto v = static_cast<std::uint32_t>(c);
+        const bool allowed = v == 0x9 || v == 0xA || v == 0xD || (v >= 0x20 && v <= 0xD7FF) ||
+                             (v >= 0xE000 && v <= 0xFFFD) || (v >= 0x10000 && v <= 0x10FFFF);
+        if (!allowed) c = L'\uFFFD';
+    }
+    return ToUtf8(out);
+}
+
+std::wstring CsvLineSafe(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out)
+        if (c == L'\r' || c == L'\n') c = L' ';
     return out;
 }
 

@@ -6,20 +6,54 @@
 #include <clocale>
 #include <filesystem>
 #include <locale.h>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace wing {
 
+// A file of an export that is not in place: its name and the system's reason.
+struct ExportFailure {
+    std::wstring path;
+    std::wstring reason;
+};
+
 // Writes `data` to a new file beside `target` and renames it over `target` once it
 // is complete and flushed, so a failure (disk full, no rights, missing folder)
-// leaves any earlier file untouched. False on any failure; the partial file is removed.
-bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data);
+// leaves any earlier file untouched. False on any failure, with the system's reason
+// in `why` when given; the partial file is removed.
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data, std::string* why = nullptr);
+
+// The bytes a temporary name adds to its file's name: a leading dot and
+// ".<pid>.<counter>.<8 hex digits>.tmp".
+inline constexpr std::size_t kTempNameExtraBytes = 1 + 1 + 10 + 1 + 10 + 1 + 8 + 4;
+
+// Removes temporary files of ours that a save killed part-way left in `dir`: names of
+// the temporary pattern whose writing process is gone and that are older than this
+// process. Anything else in the folder is left alone.
+void RemoveStaleTempFiles(const std::filesystem::path& dir);
 
 // Device text made safe as part of a file name: path separators, control characters
 // and the characters Windows forbids in names become '_', and a text of dots only
 // becomes underscores. Ordinary serial numbers pass unchanged.
 std::wstring FileNameSafe(std::wstring_view text);
+
+// The serial number made safe (FileNameSafe) as the start of an export file name that
+// `rest` completes, cut at a character boundary so that the whole name, and its
+// temporary name, stay within the system's limit on a name's bytes.
+std::wstring SerialNamePart(std::wstring_view serial, std::wstring_view rest);
+
+// Text as UTF-8 for an XML document, each character XML 1.0 forbids (control
+// characters but tab, line feed and carriage return; surrogates; U+FFFE, U+FFFF)
+// replaced by U+FFFD.
+std::string XmlSafeUtf8(std::wstring_view text);
+
+// Device text for one header line of the CSV file: carriage returns and line feeds,
+// which would start a new line, become blanks.
+std::wstring CsvLineSafe(std::wstring_view text);
+
+// Writes an export file named by its Windows name; the failure, if any.
+std::optional<ExportFailure> WriteExportFile(std::wstring_view windowsName, std::string_view data);
 
 // Switches this thread's numeric formatting to the C locale for the guard's life,
 // keeping the rest of the user's locale (the code set the CSV is written in).

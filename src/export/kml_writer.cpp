@@ -16,6 +16,7 @@ std::wstring Str(const CExportJob& job, unsigned id) {
     return text;
 }
 
+// `text` is ours (ASCII) or has been through XmlSafeUtf8.
 pugi::xml_node AppendElement(pugi::xml_node parent, const char* name, const std::string& text = {}) {
     pugi::xml_node e = parent.append_child(name);
     if (!text.empty()) e.append_child(pugi::node_pcdata).set_value(text.c_str());
@@ -24,7 +25,7 @@ pugi::xml_node AppendElement(pugi::xml_node parent, const char* name, const std:
 
 pugi::xml_node AppendCdata(pugi::xml_node parent, const char* name, const std::wstring& text) {
     pugi::xml_node e = parent.append_child(name);
-    e.append_child(pugi::node_cdata).set_value(ToUtf8(text).c_str());
+    e.append_child(pugi::node_cdata).set_value(XmlSafeUtf8(text).c_str());
     return e;
 }
 
@@ -61,8 +62,8 @@ std::wstring KmlFileName(const CExportJob& job, int start, int end) {
     int last = FindLastFix(job.records, first, end);
     std::wstring a = GetRecord(job.records, first).FileStamp();
     std::wstring b = GetRecord(job.records, last).FileStamp();
-    if (!job.snText.empty())
-        return L"C:\\GPSLog\\" + FileNameSafe(job.snText) + L"_" + a + L"_" + b + L".kml";
+    const std::wstring rest = L"_" + a + L"_" + b + L".kml";
+    if (!job.snText.empty()) return L"C:\\GPSLog\\" + SerialNamePart(job.snText, rest) + rest;
     return L"C:\\GPSLog\\" + a + L"_" + b + L".kml";
 }
 
@@ -110,10 +111,10 @@ bool BuildKmlDocument(const CExportJob& job, int start, int end, pugi::xml_docum
     pi.set_value("version='1.0' encoding='UTF-8'");
 
     pugi::xml_node document = root.append_child("Document");
-    AppendElement(document, "name", ToUtf8(job.snText));
+    AppendElement(document, "name", XmlSafeUtf8(job.snText));
     std::wstring version = Truncated(job.versionText, 63);
     AppendElement(document, "description",
-                  version.empty() ? std::string() : "GPS Board: " + ToUtf8(version));
+                  version.empty() ? std::string() : "GPS Board: " + XmlSafeUtf8(version));
     pugi::xml_node style = document.append_child("Style");
     style.append_attribute("id") = "Poly01";
     pugi::xml_node lineStyle = style.append_child("LineStyle");
@@ -156,20 +157,19 @@ bool BuildKmlDocument(const CExportJob& job, int start, int end, pugi::xml_docum
     pugi::xml_node labelled = InsertFirst(folder, "Style");
     labelled.append_attribute("id") = "All_GPS_DATA";
     AppendElement(labelled.append_child("LabelStyle"), "color", "ff0000cc");
-    InsertFirst(folder, "description").append_child(pugi::node_cdata).set_value(ToUtf8(summary).c_str());
+    InsertFirst(folder, "description").append_child(pugi::node_cdata).set_value(XmlSafeUtf8(summary).c_str());
     InsertFirst(folder, "open").append_child(pugi::node_pcdata).set_value("1");
     InsertFirst(folder, "name").append_child(pugi::node_pcdata).set_value("All_GPS_Data");
     return true;
 }
 
-void WriteKmlFile(const CExportJob& job, int start, int end) {
+std::optional<ExportFailure> WriteKmlFile(const CExportJob& job, int start, int end) {
     pugi::xml_document doc;
     pugi::xml_parse_result parsed;
-    if (!BuildKmlDocument(job, start, end, doc, parsed)) return;
+    if (!BuildKmlDocument(job, start, end, doc, parsed)) return std::nullopt;
     StringWriter writer;
     doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    auto path = ResolveDrivePath(KmlFileName(job, start, end));
-    if (path.empty() || !ReplaceFileContents(path, writer.data)) ShowXmlError(parsed);
+    return WriteExportFile(KmlFileName(job, start, end), writer.data);
 }
 
 }  // namespace wing

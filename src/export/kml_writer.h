@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "export/file_output.h"
 #include "log/export_job.h"
 
 namespace wing {
@@ -22,8 +23,8 @@ bool BuildKmlDocument(const CExportJob& job, int start, int end, pugi::xml_docum
                       pugi::xml_parse_result& parsed);
 
 // Writes the document of the segment [start, end), replacing an earlier file of that
-// name. No fix: no file. A failed save shows the "Error: %s" box.
-void WriteKmlFile(const CExportJob& job, int start, int end);
+// name; the failure when it could not be written. No fix: no file, and no failure.
+std::optional<ExportFailure> WriteKmlFile(const CExportJob& job, int start, int end);
 
 // Appends one pin for record `r` as point number `p` to `folder`.
 void AddPointPlacemark(const CLogRecord& r, int p, pugi::xml_document& doc, pugi::xml_node folder,

@@ -1,5 +1,6 @@
 #include "export/points_script.h"
 
+
 #include "export/file_output.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -43,18 +44,17 @@ std::string PointsScriptContent(const CExportJob& job, int start, int end) {
     return ToUtf8(text);
 }
 
-void WritePointsScript(const CExportJob& job, int start, int end) {
-    if (CountFixes(job.records, start, end) == 0) return;
-    if (FindFirstFix(job.records, start, end) == -1) return;
+std::optional<ExportFailure> WritePointsScript(const CExportJob& job, int start, int end) {
+    if (CountFixes(job.records, start, end) == 0) return std::nullopt;
+    if (FindFirstFix(job.records, start, end) == -1) return std::nullopt;
+    const std::wstring name = PointsScriptFileName(job, start, end);
     if (!DriveDirectoryExists(POINTS_FOLDER)) {
+        // The map page's folder is the user's to put in place: the reason says how.
         std::wstring text;
         LoadLanguageString(job.langId, 181, text);
-        ShowMessageBox(text, L"", MB_OK);
-        return;
+        return ExportFailure{name, text};
     }
-    auto path = ResolveDrivePath(PointsScriptFileName(job, start, end));
-    if (path.empty()) return;
-    ReplaceFileContents(path, PointsScriptContent(job, start, end));
+    return WriteExportFile(name, PointsScriptContent(job, start, end));
 }
 
 }  // namespace wing

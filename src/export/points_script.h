@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "export/file_output.h"
 #include "log/export_job.h"
 
 namespace wing {
@@ -17,9 +18,9 @@ std::wstring PointsScriptFileName(const CExportJob& job, int start, int end);
 // The script text of the segment [start, end) as UTF-8; empty when no fix.
 std::string PointsScriptContent(const CExportJob& job, int start, int end);
 
-// Writes the file when the segment has a fix. The folder is never created: when it
-// is missing the string-181 box is shown. A file that cannot be written is skipped
-// without a message.
-void WritePointsScript(const CExportJob& job, int start, int end);
+// Writes the file when the segment has a fix; the failure when it could not be
+// written. The folder is never created: when it is missing, the failure's reason is
+// string 181, which tells the user where to put it.
+std::optional<ExportFailure> WritePointsScript(const CExportJob& job, int start, int end);
 
 }  // namespace wing

@@ -50,11 +50,11 @@ std::wstring CLogRecord::FileStamp() const {
     return stampText;
 }
 
-void DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE> page, CLogRecordList& records,
-                   std::size_t reportedCount) {
+void DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE> page, std::size_t firstIndex,
+                   CLogRecordList& records, std::size_t reportedCount) {
     CLogRecord r;
     for (std::size_t k = 0; k < LOG_PAGE_SIZE / LOG_SLOT_SIZE; ++k) {
-        if (records.size() >= reportedCount) return;
+        if (firstIndex + k >= reportedCount) return;
         const std::uint8_t* s = page.data() + k * LOG_SLOT_SIZE;
         r.time = 0;
         r.longitude = 0;

@@ -48,11 +48,13 @@ using CLogRecordList = std::vector<CLogRecord>;
 // Packed degrees-and-minutes (degrees x 1e6 + minutes x 1e4) to decimal degrees.
 double PackedToDegrees(std::int32_t packed);
 
-// Appends the records of one 128-byte page. A position slot of 16 zero bytes ends
-// the page. The list never grows past `reportedCount`, the number of records the
-// logger said it holds, so the erased flash after the last record is not read as data.
-void DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE> page, CLogRecordList& records,
-                   std::size_t reportedCount);
+// Appends the records of one 128-byte page whose first slot is the log's slot
+// `firstIndex`. A position slot of 16 zero bytes ends the page. A slot belongs to the
+// download only when its index is below `reportedCount`, the number of records the
+// logger said it holds, so the erased flash after the last record is never read as
+// data, also when a zero slot ended an earlier page short.
+void DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE> page, std::size_t firstIndex,
+                   CLogRecordList& records, std::size_t reportedCount);
 
 // Fix counting and searches over [start, end) of the list; indices outside the list
 // are clamped to it.

@@ -2,7 +2,10 @@
 // The export run started when a download is complete.
 
 #include <string>
+#include <vector>
 
+#include "export/file_output.h"
+#include "log/export_job.h"
 #include "log/log_record.h"
 #include "platform/window.h"
 
@@ -12,10 +15,16 @@ namespace wing {
 inline constexpr wchar_t LOG_FOLDER[] = L"C:\\GPSLOG\\";
 
 // Writes the day files (points scripts for language 2052, KML documents otherwise)
-// and then the CSV of the whole list, and posts WM_FILES_SAVED (0, 0) to `window`
-// in every case. An empty list writes nothing. Runs on its own thread; the caller
-// keeps `records` unchanged until WM_FILES_SAVED has been handled.
-void SaveWorker(const CLogRecordList& records, const std::wstring& snText,
-                const std::wstring& versionText, unsigned langId, HWND window);
+// and then the CSV of the whole list; the files that are not in place. An empty list
+// writes nothing. Stale temporary files that a killed save left in the folders it
+// writes to are removed first.
+std::vector<ExportFailure> SaveFiles(const CExportJob& job);
+
+// The export run on its own thread: SaveFiles, a message box for each file not in
+// place naming it and the system's reason, then WM_FILES_SAVED to `window` with the
+// number of those files as wParam (0: every file is in place). The records are the
+// run's own, so nothing the window does meanwhile can change what is saved.
+void SaveWorker(CLogRecordList records, std::wstring snText, std::wstring versionText, unsigned langId,
+                HWND window);
 
 }  // namespace wing

@@ -159,6 +159,8 @@ bool SerialDevice::SetTimeouts(const SerialTimeouts& t) {
 
 bool SerialDevice::Purge() { return m_fd >= 0 && ::tcflush(m_fd, TCIOFLUSH) == 0; }
 
+bool SerialDevice::PurgeInput() { return m_fd >= 0 && ::tcflush(m_fd, TCIFLUSH) == 0; }
+
 bool SerialDevice::BytesWaiting(std::uint32_t& count) {
     count = 0;
     if (m_fd < 0) return false;

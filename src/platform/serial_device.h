@@ -48,6 +48,8 @@ public:
     bool SetTimeouts(const SerialTimeouts& timeouts);
     // Discards what is queued in both directions.
     bool Purge();
+    // Drops what has arrived and not been read; what is still to be sent stays.
+    bool PurgeInput();
     // Bytes waiting to be read. A device that hung up reports 0 bytes, like a silent one.
     bool BytesWaiting(std::uint32_t& count);
     // Reads up to `length` bytes within the read time-outs.

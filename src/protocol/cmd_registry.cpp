@@ -58,6 +58,8 @@ int CCmdRegistry::Dispatch(const std::uint8_t* frame, int m) {
     }
 
     m_matched = bodyLength >= 4 ? Find(ReadU16(body), ReadU16(body + 2)) : nullptr;
+    // A late copy of an answer already taken matches no request that is waiting now.
+    if (m_matched != nullptr && m_matched->RepeatsEarlierAnswer(body, bodyLength)) m_matched = nullptr;
     if (m_matched == nullptr || !m_matched->ApplyReply(body, bodyLength)) {
         PostMessageTo(m_window, WM_FRAME_ERROR, kFrameErrorKind, 7);
         return 7;

@@ -187,7 +187,19 @@ bool CReadLog::DecodeExtra(const std::uint8_t* data, std::uint16_t length) {
     // left over from an earlier frame is ever taken for a record.
     std::memset(m_page, 0, sizeof m_page);
     std::memcpy(m_page, data, std::min<int>(length, kPageSize));
+    std::memcpy(m_takenPage, m_page, sizeof m_takenPage);
+    m_takenIndex = m_firstIndex;
+    m_hasTaken = true;
     return true;
+}
+
+bool CReadLog::RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) const {
+    if (!m_hasTaken || m_takenIndex == m_firstIndex || body == nullptr || length <= 16 || body[4] != kTypeDataReply)
+        return false;
+    // The page as DecodeExtra would store it: what the reply carries, zero after it.
+    std::uint8_t page[kPageSize] = {};
+    std::memcpy(page, body + 16, std::min<int>(length - 16, kPageSize));
+    return std::memcmp(page, m_takenPage, kPageSize) == 0;
 }
 
 // ---- Query Log Number -------------------------------------------------------------

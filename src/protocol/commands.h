@@ -93,12 +93,23 @@ public:
     bool DecodeReply(const std::uint8_t* fields, std::uint16_t length) override;
     bool DecodeExtra(const std::uint8_t* data, std::uint16_t length) override;
     void Reset() override;
+    // A data reply carrying the very page last taken for another first index: a copy
+    // of that earlier answer, late on the line. Pages hold timed slots, so two pages
+    // of one log are never alike byte for byte.
+    bool RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) const override;
 
     std::uint8_t m_replyByte = 0;
     std::uint16_t m_firstIndex = 0;
     std::uint16_t m_spare = 0;
     std::uint16_t m_recordCount = 0;
     std::uint8_t m_page[kPageSize];
+
+private:
+    // The last page taken and the first index it was asked for; Reset keeps them, as
+    // it runs before every page request.
+    std::uint8_t m_takenPage[kPageSize] = {};
+    std::uint16_t m_takenIndex = 0;
+    bool m_hasTaken = false;
 };
 
 class CQueryLogNumber : public CWingMsg {

@@ -72,6 +72,8 @@ std::uint32_t CWingMsg::PrepareRequest() {
     return crc;
 }
 
+bool CWingMsg::RepeatsEarlierAnswer(const std::uint8_t*, std::uint16_t) const { return false; }
+
 bool CWingMsg::ApplyReply(const std::uint8_t* body, std::uint16_t n) {
     if (body == nullptr || n == 0) return false;
     // The parser only hands over bodies of 16 bytes or more; a shorter one is read as

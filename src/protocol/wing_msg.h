@@ -50,6 +50,10 @@ public:
     virtual std::uint16_t EncodeParams(std::uint16_t offset);
     virtual bool IsValid() const;
     virtual void Reset();
+    // True when a received body repeats an answer this message already took for an
+    // earlier request, so it cannot be the answer to the one now waiting. Checked
+    // before the body is applied; the base class never knows of one.
+    virtual bool RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) const;
 
     // Steps 1-3 of building a request: body filled, body length set, a zero-filled
     // frame buffer of the right size with its start marker. Returns the checksum.

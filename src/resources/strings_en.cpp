@@ -101,6 +101,8 @@ constexpr auto kEnglish = std::to_array<StringEntry>({
     {191, u"Turn the switch to OFF"},
     {192, u"Generating Files, please wait."},
     {IDS_UNKNOWN_STATUS_CODE, u"Unknown status code %u"},
+    {IDS_FILE_NOT_SAVED, u"This file could not be saved:"},
+    {IDS_NOT_ALL_SAVED, u"Not every file was saved!! See the messages for the files that are missing."},
 });
 
 }  // namespace

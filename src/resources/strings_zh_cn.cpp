@@ -99,6 +99,8 @@ constexpr auto kSimplifiedChinese = std::to_array<StringEntry>({
     {191, u"请将开关拨到 OFF"},
     {192, u"正在生成文件,请稍候。"},
     {IDS_UNKNOWN_STATUS_CODE, u"未知的状态码 %u"},
+    {IDS_FILE_NOT_SAVED, u"无法保存此文件:"},
+    {IDS_NOT_ALL_SAVED, u"并非所有文件都已保存!! 缺少的文件请见提示信息。"},
 });
 
 }  // namespace

@@ -99,6 +99,8 @@ constexpr auto kTraditionalChinese = std::to_array<StringEntry>({
     {191, u"請將開關切換到 OFF"},
     {192, u"正在產生檔案,請稍候。"},
     {IDS_UNKNOWN_STATUS_CODE, u"未知的狀態碼 %u"},
+    {IDS_FILE_NOT_SAVED, u"無法儲存此檔案:"},
+    {IDS_NOT_ALL_SAVED, u"並非所有檔案都已儲存!! 缺少的檔案請見訊息。"},
 });
 
 }  // namespace

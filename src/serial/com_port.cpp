@@ -110,14 +110,24 @@ void CComPortChannel::ReaderThread() {
 }
 
 void CComPortChannel::ReceiveThread() {
+    std::uint8_t frame[kFrameBufferSize];
     std::unique_lock<std::mutex> lock(m_lock);
     while (!m_stop) {
+        CProtocol* protocol = nullptr;
+        int length = 0;
         if (!m_rx.IsRingEmpty()) {
             m_rx.ExtractFrame();
-            if (m_rx.m_current != nullptr && m_rx.m_frameLength > 0 && m_rx.m_frameLength <= kFrameBufferSize)
-                m_rx.m_current->Parse(m_rx.m_frame, m_rx.m_frameLength);
+            if (m_rx.m_current != nullptr && m_rx.m_frameLength > 0 && m_rx.m_frameLength <= kFrameBufferSize) {
+                protocol = m_rx.m_current;
+                length = m_rx.m_frameLength;
+                std::memcpy(frame, m_rx.m_frame, static_cast<std::size_t>(length));
+            }
         }
         lock.unlock();
+        // The frame is parsed, and its answer handed to the window, outside the lock: a
+        // task that writes its next request must be able to clear the ring meanwhile,
+        // also while the window's handling of this answer waits for that task.
+        if (protocol != nullptr) protocol->Parse(frame, length);
         SleepMs(kPassMs);
         lock.lock();
     }
@@ -125,9 +135,20 @@ void CComPortChannel::ReceiveThread() {
     m_receiverEnded.Set();
 }
 
+void CComPortChannel::DiscardUnparsed() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_port.PurgeInput();
+    m_rx.Reset();
+}
+
 bool CComPortChannel::SendAndWait(const std::uint8_t* frame, std::uint16_t length, CWingMsg* message) {
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         if (frame == nullptr) continue;
+        // Only one request is ever outstanding, and its answer cannot come before it is
+        // written: whatever has arrived by now answers an earlier request (a copy sent
+        // twice, a late reply to a given-up attempt). Taken as this request's answer it
+        // would put one page in the place of the next.
+        DiscardUnparsed();
         std::uint32_t written = 0;
         if (!m_port.Write(frame, length, written)) {
             m_port.Purge();

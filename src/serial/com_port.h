@@ -57,6 +57,8 @@ private:
     // Reads what is waiting into the read buffer; the count read.
     std::uint32_t ReadWaiting();
     bool PurgePort();
+    // Drops every byte that has arrived and not yet been parsed, in the port and in the ring.
+    void DiscardUnparsed();
     // Sets the stop flag and waits for a thread to end within its bound.
     void StopThread(std::thread& thread, AutoResetEvent& ended, std::atomic<bool>& running, const char* what);
 

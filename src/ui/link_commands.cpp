@@ -57,9 +57,12 @@ void CWingUtilityDlg::ResetLinkControls() {
 }
 
 void CWingUtilityDlg::OnReadAndSave() {
+    // One download at a time. A status answer already on its way when the button was
+    // pressed can enable it again, and a second read would empty the records of the one
+    // still running.
+    if (m_readRunning || m_saveRunning) return;
     m_readStartTick = TickCountMs();
     SetProgress(IDC_READ_PROGRESS, 0);
-    m_records.clear();
     auto now = static_cast<std::uint32_t>(std::time(nullptr));
     ClearStatic(IDC_READ_MESSAGE);
 
@@ -82,6 +85,8 @@ void CWingUtilityDlg::OnReadAndSave() {
         return;
     }
 
+    m_records.clear();
+    m_readRunning = true;
     EnableCloseItem(false);
     EnableItem(IDC_AUTO_READ, false);
     EnableItem(IDC_READ_SAVE, false);
@@ -160,7 +165,8 @@ void CWingUtilityDlg::ShowDeviceStatus(const CQueryStatus& answer) {
     wchar_t volts[32];
     std::swprintf(volts, std::size(volts), L"%.1f V", m_battery / 10.0);
     SetStatic(IDC_BATTERY, volts, DarkBlue());
-    if (!m_setModePending && !IsChecked(IDC_AUTO_READ) && !IsChecked(IDC_AUTO_SET)) EnableBySwitch(answer.m_switch);
+    if (!m_setModePending && !m_readRunning && !m_saveRunning && !IsChecked(IDC_AUTO_READ) && !IsChecked(IDC_AUTO_SET))
+        EnableBySwitch(answer.m_switch);
 }
 
 void CWingUtilityDlg::EnableBySwitch(std::uint8_t switchState) {

@@ -94,7 +94,7 @@ CLogRecordList Flight() {
     const std::size_t count = slots.size();
     for (std::size_t i = 0; i < slots.size(); i += 8) {
         std::vector<Slot> page(slots.begin() + i, slots.begin() + std::min(slots.size(), i + 8));
-        DecodeLogPage(test::Page(page, 0xFF), list, count);
+        DecodeLogPage(test::Page(page, 0xFF), i, list, count);
     }
     return list;
 }

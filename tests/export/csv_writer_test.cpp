@@ -27,7 +27,7 @@ TEST_F(CsvTest, ExampleRowsByteForByte) {
     s[6] = 38;
     s[13] = 0xA0;
     s[15] = 0x80;
-    DecodeLogPage(test::Page({s}), list, 2);
+    DecodeLogPage(test::Page({s}), 0, list, 2);
     ASSERT_EQ(list.size(), 2u);
 
     CExportJob job{list, L"A1234567", L"V 1.0.2.3", 1033};
@@ -45,6 +45,9 @@ TEST_F(CsvTest, HeaderLinesWithoutSerialOrVersion) {
     CLogRecordList list{Fix(test::T0)};
     std::string text = CsvContent(CExportJob{list, L"", L"", 1033});
     EXPECT_EQ(text.rfind("SN :\r\nGPS Board :\r\nDateTime,", 0), 0u);
+    // A line break in the device's text never starts a line of its own.
+    text = CsvContent(CExportJob{list, L"\x01\x1b\r\nA1\n", L"V\r1", 1033});
+    EXPECT_EQ(text.rfind("SN :\x01\x1b  A1 \r\nGPS Board :V 1\r\nDateTime,", 0), 0u);
     // The version is cut to the 63 bytes its buffer holds.
     text = CsvContent(CExportJob{list, L"", std::wstring(100, L'9'), 1033});
     EXPECT_NE(text.find("GPS Board :" + std::string(63, '9') + "\r\n"), std::string::npos);
@@ -97,11 +100,13 @@ TEST_F(CsvTest, ReadingTheSameLogAgainReplacesTheFile) {
     EXPECT_NE(test::ReadFile(drive.LogDir() / names[0]).find("GPS Board :V 2\r\n"), std::string::npos);
 }
 
-TEST_F(CsvTest, MissingFolderWritesNothingQuietly) {
+TEST_F(CsvTest, MissingFolderWritesNothingAndSaysWhy) {
     test::TempDrive drive;
     test::MessageBoxRecorder boxes;
     CLogRecordList list{Fix(test::T0)};
-    WriteCsvFile(CExportJob{list, L"A1", L"", 1033});
+    auto failure = WriteCsvFile(CExportJob{list, L"A1", L"", 1033});
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->reason, L"No such file or directory");
     EXPECT_FALSE(std::filesystem::exists(drive.LogDir()));
     EXPECT_TRUE(boxes.Texts().empty());
 }

@@ -179,11 +179,14 @@ TEST_F(KmlTest, DeviceTextIsEscapedInTheDocument) {
     EXPECT_EQ(FromUtf8(name), L"_&]]_信鴿_2015_05_01_08_30_00_2015_05_01_08_30_00.kml");
 }
 
-TEST_F(KmlTest, FailedSaveShowsTheErrorBox) {
+TEST_F(KmlTest, FailedSaveIsReportedWithTheFileAndTheReason) {
     fs::remove(drive.LogDir());
     CLogRecordList list{Fix(test::T0)};
-    WriteKmlFile(CExportJob{list, L"", L"", 1033}, 0, 1);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"Error: "});
+    auto failure = WriteKmlFile(CExportJob{list, L"", L"", 1033}, 0, 1);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_NE(failure->path.find(L"2015_05_01_08_30_00_2015_05_01_08_30_00.kml"), std::wstring::npos);
+    EXPECT_EQ(failure->reason, L"No such file or directory");
+    EXPECT_TRUE(boxes.Texts().empty());  // the save run shows it
 }
 
 }  // namespace

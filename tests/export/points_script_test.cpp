@@ -1,4 +1,5 @@
 #include "export/points_script.h"
+#include "resources/string_table.h"
 
 #include <gtest/gtest.h>
 
@@ -88,17 +89,20 @@ TEST_F(PointsScriptTest, WrittenIntoAnExistingFolderOnly) {
     CLogRecordList l{Fix(T), Fix(T + 1)};
     CExportJob job{l, L"SN", L"V 1.0.2.3", 2052};
     std::filesystem::create_directories(drive.LogDir());
-    WritePointsScript(job, 0, 2);
+    auto failure = WritePointsScript(job, 0, 2);
     EXPECT_FALSE(std::filesystem::exists(drive.LogDir() / "baidu"));
-    ASSERT_EQ(boxes.Texts().size(), 1u);
+    ASSERT_TRUE(failure.has_value());
+    std::wstring where;
+    LoadLanguageString(2052, 181, where);
+    EXPECT_EQ(failure->reason, where);  // tells the user where the map folder goes
 
     std::filesystem::create_directories(drive.LogDir() / "Baidu");
-    WritePointsScript(job, 0, 2);
+    EXPECT_FALSE(WritePointsScript(job, 0, 2).has_value());
     EXPECT_EQ(test::FileNames(drive.LogDir() / "Baidu"),
               std::vector<std::string>{"2015_05_01_08_30_00_2015_05_01_08_30_00_points.js"});
     EXPECT_EQ(test::ReadFile(drive.LogDir() / "Baidu" / "2015_05_01_08_30_00_2015_05_01_08_30_00_points.js"),
               Content(l, 0, 2));
-    EXPECT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 }  // namespace

@@ -149,6 +149,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_texts;
     }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.clear();
+    }
 
 private:
     mutable std::mutex m_mutex;

@@ -24,7 +24,7 @@ constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
 TEST(DecodeLogPage, PositionSlotFieldsAreLittleEndianAndStatusBitsSplit) {
     CLogRecordList list;
     auto page = Page({PositionSlot(0x55443322, -25025000, 121305123, 70, 0xB5, 32767)});
-    DecodeLogPage(page, list, 1);
+    DecodeLogPage(page, 0, list, 1);
     ASSERT_EQ(list.size(), 1u);
     const CLogRecord& r = list[0];
     EXPECT_EQ(r.kind, 0);
@@ -50,7 +50,7 @@ TEST(DecodeLogPage, SatelliteSlotTakesSixBitSignalsFromSharedBytes) {
     s[13] = 0xA0;  // status byte doubles as CN10
     s[15] = 0x80 | 0x07;  // kind bit doubles as CN12's top bit
     CLogRecordList list;
-    DecodeLogPage(Page({s}), list, 1);
+    DecodeLogPage(Page({s}), 0, list, 1);
     ASSERT_EQ(list.size(), 1u);
     const CLogRecord& r = list[0];
     EXPECT_EQ(r.kind, 1);
@@ -70,7 +70,7 @@ TEST(DecodeLogPage, ZeroPositionSlotEndsThePage) {
     for (int k = 0; k < 8; ++k) slots.push_back(PositionSlot(100 + k, 1, 2, 3, 0, 4));
     slots[3] = Slot{};
     CLogRecordList list;
-    DecodeLogPage(Page(slots), list, kNoLimit);
+    DecodeLogPage(Page(slots), 0, list, kNoLimit);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[2].time, 102u);
 }
@@ -79,7 +79,7 @@ TEST(DecodeLogPage, KindBitAloneIsASatelliteFixAtTimeZero) {
     Slot s{};
     s[15] = 0x80;
     CLogRecordList list;
-    DecodeLogPage(Page({s, PositionSlot(5, 1, 1, 0, 0, 0)}), list, 2);
+    DecodeLogPage(Page({s, PositionSlot(5, 1, 1, 0, 0, 0)}), 0, list, 2);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].kind, 1);
     EXPECT_EQ(list[0].time, 0u);
@@ -95,17 +95,33 @@ TEST(DecodeLogPage, StopsAtTheReportedCountSoErasedSlotsAreNotRecords) {
     for (int k = 0; k < 8; ++k) first.push_back(PositionSlot(100 + k, 1, 2, 3, 0, 4));
     for (int k = 0; k < 2; ++k) second.push_back(PositionSlot(200 + k, 1, 2, 3, 0, 4));
     CLogRecordList list;
-    DecodeLogPage(Page(first), list, 10);
-    DecodeLogPage(Page(second, 0xFF), list, 10);
+    DecodeLogPage(Page(first), 0, list, 10);
+    DecodeLogPage(Page(second, 0xFF), 8, list, 10);
     ASSERT_EQ(list.size(), 10u);
     EXPECT_EQ(list[9].time, 201u);
 
     // Without that bound the erased slots would read as satellite records of 2106.
     CLogRecordList whole;
-    DecodeLogPage(Page(second, 0xFF), whole, kNoLimit);
+    DecodeLogPage(Page(second, 0xFF), 8, whole, kNoLimit);
     ASSERT_EQ(whole.size(), 8u);
     EXPECT_EQ(whole[7].kind, 1);
     EXPECT_EQ(whole[7].time, 0xFFFFFFFFu);
+}
+
+TEST(DecodeLogPage, ZeroSlotEndingAPageShortLetsNoErasedSlotPastTheCount) {
+    // A count of 12: the first page ends at a zero slot after five records, so the list
+    // is short by three when the last page comes. Slots 12-15 are erased flash and must
+    // stay out however short the list is.
+    std::vector<Slot> first, second;
+    for (int k = 0; k < 8; ++k) first.push_back(PositionSlot(100 + k, 1, 2, 3, 0, 4));
+    first[5] = Slot{};
+    for (int k = 0; k < 4; ++k) second.push_back(PositionSlot(200 + k, 1, 2, 3, 0, 4));
+    CLogRecordList list;
+    DecodeLogPage(Page(first), 0, list, 12);
+    DecodeLogPage(Page(second, 0xFF), 8, list, 12);
+    ASSERT_EQ(list.size(), 9u);
+    EXPECT_EQ(list.back().time, 203u);
+    for (const auto& r : list) EXPECT_NE(r.time, 0xFFFFFFFFu);
 }
 
 TEST(DecodeLogPage, WorkingRecordIsResetBetweenSlots) {
@@ -114,7 +130,7 @@ TEST(DecodeLogPage, WorkingRecordIsResetBetweenSlots) {
     sat[4] = 0x3F;
     sat[15] = 0x80;
     CLogRecordList list;
-    DecodeLogPage(Page({PositionSlot(1, 11, 22, 33, 0, 44), sat, PositionSlot(2, 5, 6, 7, 0, 8)}),
+    DecodeLogPage(Page({PositionSlot(1, 11, 22, 33, 0, 44), sat, PositionSlot(2, 5, 6, 7, 0, 8)}), 0,
                   list, 3);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[1].latitude, 0);  // not carried over from slot 0

@@ -5,11 +5,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <thread>
 
 #include "log/log_fixture.h"
 #include "log/save_worker.h"
+#include "platform/text.h"
 #include "resources/string_table.h"
 #include "support/recording_window.h"
 
@@ -23,16 +25,35 @@ namespace fs = std::filesystem;
 
 class SaveWorkerTest : public ::testing::Test {
 protected:
-    void Run(const CLogRecordList& list, unsigned lang, const std::wstring& sn = L"A1234567") {
-        // On its own thread, as the window starts it.
+    // Runs the save on its own thread, as the window starts it; the number of files it
+    // reported as not in place.
+    std::size_t Run(const CLogRecordList& list, unsigned lang, const std::wstring& sn = L"A1234567") {
         window.Clear();
-        std::thread worker(SaveWorker, std::cref(list), sn, std::wstring(L"V 1.0.2.3"), lang, &window);
+        std::thread worker(SaveWorker, list, sn, std::wstring(L"V 1.0.2.3"), lang, &window);
         worker.join();
         auto saved = window.Messages(WM_FILES_SAVED);
-        ASSERT_EQ(saved.size(), 1u);
-        EXPECT_EQ(saved[0].wParam, 0u);
+        EXPECT_EQ(saved.size(), 1u);
+        if (saved.size() != 1) return ~std::size_t{0};
         EXPECT_EQ(saved[0].lParam, 0);
         EXPECT_FALSE(saved[0].sent);
+        return saved[0].wParam;
+    }
+    // The boxes of files not in place, each the first line of string 194, the file's
+    // path and the reason.
+    std::vector<std::wstring> FailureBoxes() {
+        std::vector<std::wstring> out;
+        const std::wstring head = String(LANG_EN_US, IDS_FILE_NOT_SAVED) + L"\n";
+        for (const auto& t : boxes.Texts())
+            if (t.rfind(head, 0) == 0 || t.rfind(String(LANG_ZH_CN, IDS_FILE_NOT_SAVED) + L"\n", 0) == 0) out.push_back(t);
+        return out;
+    }
+    void ExpectFailureBoxes(std::size_t count, const std::wstring& pathPart, const std::wstring& reasonPart) {
+        auto texts = FailureBoxes();
+        EXPECT_EQ(texts.size(), count);
+        for (const auto& t : texts) {
+            EXPECT_NE(t.find(pathPart), std::wstring::npos) << ToUtf8(t);
+            EXPECT_NE(t.find(reasonPart), std::wstring::npos) << ToUtf8(t);
+        }
     }
     std::wstring String(unsigned lang, unsigned id) {
         std::wstring s;
@@ -53,7 +74,7 @@ CLogRecordList TwoDays() {
 }
 
 TEST_F(SaveWorkerTest, EnglishWritesAKmlPerDayAndTheCsv) {
-    Run(TwoDays(), LANG_EN_US);
+    EXPECT_EQ(Run(TwoDays(), LANG_EN_US), 0u);
     EXPECT_TRUE(fs::is_directory(drive.LogDir()));
     EXPECT_EQ(FileNames(drive.LogDir()),
               (std::vector<std::string>{
@@ -66,14 +87,14 @@ TEST_F(SaveWorkerTest, EnglishWritesAKmlPerDayAndTheCsv) {
 
 TEST_F(SaveWorkerTest, ExistingFolderInOtherCaseIsReused) {
     fs::create_directory(drive.Root() / "GPSLog");
-    Run(TwoDays(), LANG_ZH_TW);
+    EXPECT_EQ(Run(TwoDays(), LANG_ZH_TW), 0u);
     EXPECT_FALSE(fs::exists(drive.Root() / "GPSLOG"));
     EXPECT_EQ(FileNames(drive.Root() / "GPSLog").size(), 3u);
 }
 
 TEST_F(SaveWorkerTest, SimplifiedChineseWritesPointsScriptsInsteadOfKml) {
     fs::create_directories(drive.LogDir() / "baidu");
-    Run(TwoDays(), LANG_ZH_CN);
+    EXPECT_EQ(Run(TwoDays(), LANG_ZH_CN), 0u);
     EXPECT_EQ(FileNames(drive.LogDir()),
               std::vector<std::string>{"A1234567_2015_05_01_08_30_00_2015_05_02_08_31_00.csv"});
     EXPECT_EQ(FileNames(drive.LogDir() / "baidu"),
@@ -87,36 +108,60 @@ TEST_F(SaveWorkerTest, SimplifiedChineseWritesPointsScriptsInsteadOfKml) {
 TEST_F(SaveWorkerTest, MissingMapFolderIsReportedPerDayWithAFixAndTheCsvStillWritten) {
     CLogRecordList list = TwoDays();
     list.push_back(Fix(test::T0 + 2 * 86400));
-    list.push_back(NoFix(test::T0 + 3 * 86400));  // a day without a fix: no message
-    Run(list, LANG_ZH_CN);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>(3, String(LANG_ZH_CN, 181)));
+    list.push_back(NoFix(test::T0 + 3 * 86400));  // a day without a fix: no file, no message
+    EXPECT_EQ(Run(list, LANG_ZH_CN), 3u);
+    // Each day's script is not in place, and its box says where the map folder goes.
+    EXPECT_EQ(boxes.Texts().size(), 3u);
+    ExpectFailureBoxes(3, L"_points.js", String(LANG_ZH_CN, 181));
     EXPECT_FALSE(fs::exists(drive.LogDir() / "baidu"));
     EXPECT_EQ(FileNames(drive.LogDir()).size(), 1u);
 }
 
 TEST_F(SaveWorkerTest, NoFixWritesOnlyTheCsvAfterOneMessage) {
-    Run({NoFix(test::T0), NoFix(test::T0 + 86400)}, LANG_EN_US);
+    EXPECT_EQ(Run({NoFix(test::T0), NoFix(test::T0 + 86400)}, LANG_EN_US), 0u);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{String(LANG_EN_US, 188)});
     EXPECT_EQ(FileNames(drive.LogDir()),
               std::vector<std::string>{"A1234567_2015_05_01_08_30_00_2015_05_02_08_30_00.csv"});
 }
 
 TEST_F(SaveWorkerTest, EmptyListWritesNothingAndStillReports) {
-    Run({}, LANG_EN_US);
+    EXPECT_EQ(Run({}, LANG_EN_US), 0u);
     EXPECT_TRUE(FileNames(drive.LogDir()).empty());
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST_F(SaveWorkerTest, UncreatableFolderWritesNothingAndStillReports) {
-    std::ofstream(drive.Base() / "plainfile") << "x";
-    drive.MapDrive(drive.Base() / "plainfile" / "c");
-    Run(TwoDays(), LANG_EN_US);
-    EXPECT_TRUE(FileNames(drive.Root()).empty());
-    EXPECT_TRUE(boxes.Texts().empty());
+TEST_F(SaveWorkerTest, LogFolderThatCannotBeHadIsReportedWithItsReason) {
+    struct Case {
+        const char* what;
+        std::function<void(test::TempDrive&)> arrange;
+        const wchar_t* reason;
+    };
+    const Case cases[] = {
+        {"drive below a plain file",
+         [](test::TempDrive& d) {
+             std::ofstream(d.Base() / "plainfile") << "x";
+             d.MapDrive(d.Base() / "plainfile" / "c");
+         },
+         L"Not a directory"},
+        {"log folder is a plain file",
+         [](test::TempDrive& d) { std::ofstream(d.Root() / "GPSLOG") << "x"; }, L"Not a directory"},
+        {"log folder is a dangling link",
+         [](test::TempDrive& d) { fs::create_symlink(d.Base() / "gone", d.Root() / "GPSLOG"); }, L"exists"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDrive own;
+        c.arrange(own);
+        boxes.Clear();
+        EXPECT_EQ(Run(TwoDays(), LANG_EN_US), 1u);
+        ExpectFailureBoxes(1, L"GPSLOG", c.reason);
+        std::error_code ec;
+        EXPECT_FALSE(fs::is_directory(own.LogDir(), ec));
+    }
 }
 
 TEST_F(SaveWorkerTest, DeviceTextCannotLeaveTheLogFolder) {
-    Run(TwoDays(), LANG_EN_US, L"..\\..\\x/../y");
+    EXPECT_EQ(Run(TwoDays(), LANG_EN_US, L"..\\..\\x/../y"), 0u);
     auto names = FileNames(drive.LogDir());
     ASSERT_EQ(names.size(), 3u);
     for (const auto& n : names) EXPECT_EQ(n.rfind(".._.._x_.._y_2015_05_0", 0), 0u) << n;
@@ -180,24 +225,26 @@ CLogRecordList SameNamesButLarge() {
 TEST_F(SaveWorkerTest, FullDiskKeepsEveryEarlierFileWholeAndLeavesNoPartFile) {
     ScopedTmpfs disk(drive.Root(), "size=64k");
     SKIP_UNLESS_MOUNTED(disk);
-    Run(TwoDays(), LANG_EN_US);
+    EXPECT_EQ(Run(TwoDays(), LANG_EN_US), 0u);
     const auto earlier = Contents(drive.Root());
     ASSERT_EQ(earlier.size(), 3u);
 
-    // The same names again, each far larger than the disk: every write fails.
-    Run(SameNamesButLarge(), LANG_EN_US);
+    // The same names again, the first day's and the CSV far larger than the disk: those
+    // writes fail, and each is reported with the system's reason (the second day's
+    // file is the same as before and fits).
+    EXPECT_EQ(Run(SameNamesButLarge(), LANG_EN_US), 2u);
+    ExpectFailureBoxes(2, L"A1234567_2015_05_0", L"No space left on device");
     EXPECT_EQ(Contents(drive.Root()), earlier);
     // A second, different run on the full disk adds only whole files, if any.
     CLogRecordList other;
     for (int i = 0; i < 2000; ++i) other.push_back(Fix(test::T0 + 5 * 86400 + i));
-    Run(other, LANG_EN_US);
+    const std::size_t failed = Run(other, LANG_EN_US);
     for (const auto& [name, text] : Contents(drive.Root())) {
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << name;
         if (earlier.count(name)) EXPECT_EQ(text, earlier.at(name)) << name;
         else ADD_FAILURE() << "a file was written although the disk is full: " << name;
     }
-    // Each KML document that could not be saved is reported, as a failed save is.
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>(2, L"Error: "));
+    EXPECT_EQ(failed, 2u);  // its KML and its CSV
 }
 
 TEST_F(SaveWorkerTest, ReadOnlyLogFolderKeepsTheEarlierFilesAndStillReports) {
@@ -214,10 +261,11 @@ TEST_F(SaveWorkerTest, ReadOnlyLogFolderKeepsTheEarlierFilesAndStillReports) {
         ASSERT_TRUE(disk.MakeReadOnly()) << std::strerror(errno);
     }
     const auto earlier = Contents(drive.Root());
-    Run(TwoDays(), LANG_EN_US);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>(2, L"Error: "));
-    Run(TwoDays(), LANG_ZH_CN);  // no map folder either: its notice per day
-    EXPECT_EQ(boxes.Texts().size(), 4u);
+    EXPECT_EQ(Run(TwoDays(), LANG_EN_US), 3u);
+    ExpectFailureBoxes(3, L"A1234567_2015_05_0", ::geteuid() != 0 ? L"Permission denied" : L"Read-only file system");
+    boxes.Clear();
+    EXPECT_EQ(Run(TwoDays(), LANG_ZH_CN), 3u);  // no map folder either: two days, and the CSV
+    EXPECT_EQ(FailureBoxes().size(), 3u);
     EXPECT_EQ(Contents(drive.Root()), earlier);
     if (::geteuid() != 0) fs::permissions(drive.LogDir(), fs::perms::owner_all, std::filesystem::perm_options::add);
 }
@@ -226,7 +274,8 @@ TEST_F(SaveWorkerTest, ReadOnlyDriveWithoutTheFolderWritesNothingAndStillReports
     ScopedTmpfs disk(drive.Root(), "size=1m");
     SKIP_UNLESS_MOUNTED(disk);
     ASSERT_TRUE(disk.MakeReadOnly()) << std::strerror(errno);
-    Run(TwoDays(), LANG_EN_US);
+    EXPECT_EQ(Run(TwoDays(), LANG_EN_US), 1u);
+    ExpectFailureBoxes(1, L"GPSLOG", L"Read-only file system");
     EXPECT_TRUE(Contents(drive.Root()).empty());
 }
 

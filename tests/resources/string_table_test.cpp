@@ -76,7 +76,7 @@ TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
         }
         EXPECT_EQ(pos, block.data.size()) << block.langId << "/" << block.blockId;
     }
-    // ids 101..193 span blocks 7..13 in each of the three languages
+    // ids 101..195 span blocks 7..13 in each of the three languages
     EXPECT_EQ(seen.size(), 3u * 7u);
 }
 
@@ -89,10 +89,14 @@ TEST(StringTables, CoverageOfTheThreeLanguages) {
             if (absent) EXPECT_EQ(text, L"keep") << lang << " id " << id;
             else EXPECT_FALSE(text.empty()) << lang << " id " << id;
         }
-        // just outside the system's own range, in blocks that exist
+        for (unsigned id = IDS_UNKNOWN_STATUS_CODE; id <= IDS_LAST_OWN; ++id) {
+            std::wstring text;
+            EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
+        }
+        // just outside the range in use, in blocks that exist
         std::wstring text = L"keep";
         EXPECT_FALSE(LoadLanguageString(lang, 100, text));
-        EXPECT_FALSE(LoadLanguageString(lang, 194, text));
+        EXPECT_FALSE(LoadLanguageString(lang, IDS_LAST_OWN + 1, text));
         EXPECT_EQ(text, L"keep");
     }
 }

@@ -415,6 +415,7 @@ void LoggerSimulator::HandleFrame(const std::vector<std::uint8_t>& frame) {
                     sub, type, fields.empty() ? "" : " ", fields.c_str(),
                     e.note.empty() ? "" : (" [" + e.note + "]").c_str());
     AddLog(std::move(e));
+    SendLateCopy();
 
     if (!crcOk) SendStatus(command, sub, kCrcError, "");
     else if (encryption != 0) SendStatus(command, sub, kIncorrectEncryption, "");
@@ -564,7 +565,7 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
                                 const std::string& fields) {
     const Faults& faults = m_config.faults;
     std::vector<std::uint8_t> frame = BuildFrame(body);
-    bool drop = false, corrupt = false, duplicate = false;
+    bool drop = false, corrupt = false, duplicate = false, late = false;
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         for (std::size_t i = 0; i < faults.replyFaults.size(); ++i) {
@@ -575,6 +576,7 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
             if (f.kind == ReplyFaultKind::Drop) drop = true;
             if (f.kind == ReplyFaultKind::Corrupt) corrupt = true;
             if (f.kind == ReplyFaultKind::Duplicate) duplicate = true;
+            if (f.kind == ReplyFaultKind::DuplicateLate) late = true;
         }
     }
     if (corrupt) frame[4] ^= 0xFF;
@@ -591,6 +593,7 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
     else {
         if (corrupt) addNote("checksum corrupted");
         if (duplicate) addNote("duplicated");
+        if (late) addNote("copy held for the next request");
         if (!garbage.empty()) addNote(std::to_string(garbage.size()) + " garbage bytes before");
         if (faults.splitMaxChunk > 0) addNote("split");
         if (faults.replyDelayMs > 0) addNote("delayed " + std::to_string(faults.replyDelayMs) + " ms");
@@ -612,6 +615,24 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
     if (!garbage.empty() && !WriteBytes(garbage.data(), garbage.size())) return;
     if (!WriteBytes(frame.data(), frame.size())) return;
     if (duplicate) WriteBytes(frame.data(), frame.size());
+    if (late) m_lateCopy = frame;
+}
+
+void LoggerSimulator::SendLateCopy() {
+    if (m_lateCopy.empty()) return;
+    std::vector<std::uint8_t> frame = std::move(m_lateCopy);
+    m_lateCopy.clear();
+    FrameLogEntry e;
+    e.seconds = Seconds();
+    e.command = U16(&frame[8]);
+    e.sub = U16(&frame[10]);
+    e.type = frame[12];
+    e.frame = frame;
+    e.note = "late copy of an earlier reply";
+    e.text = Format("%9.3f DEV>PC %s %d.%d type %d [%s]", e.seconds, CommandName(e.command, e.sub).c_str(), e.command,
+                    e.sub, e.type, e.note.c_str());
+    AddLog(std::move(e));
+    WriteBytes(frame.data(), frame.size());
 }
 
 bool LoggerSimulator::WriteBytes(const std::uint8_t* data, std::size_t length) {

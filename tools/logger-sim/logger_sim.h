@@ -45,11 +45,12 @@ struct Refusal {
     int times = 0;
 };
 
-enum class ReplyFaultKind { Drop, Corrupt, Duplicate };
+enum class ReplyFaultKind { Drop, Corrupt, Duplicate, DuplicateLate };
 
 // Applies to every `every`-th reply, counting all replies or (command >= 0) only the
 // replies to that command and sub id. Corrupt flips the checksum; Duplicate sends the
-// frame twice.
+// frame twice; DuplicateLate sends the copy when the next request has arrived, just
+// before answering that one, so the copy reaches the PC after its next request.
 struct ReplyFault {
     ReplyFaultKind kind = ReplyFaultKind::Drop;
     int every = 1;
@@ -172,6 +173,7 @@ private:
     void SendReply(int command, int sub, int type, int statusCode, const std::vector<std::uint8_t>& body,
                    const std::string& fields);
     bool WriteBytes(const std::uint8_t* data, std::size_t length);
+    void SendLateCopy();
     bool WriteRaw(const std::uint8_t* data, std::size_t length);
     bool SleepUntil(Clock::time_point when);  // false when stopping
     bool SleepMs(int ms) { return SleepUntil(Clock::now() + std::chrono::milliseconds(ms)); }
@@ -208,6 +210,7 @@ private:
     Clock::time_point m_startedAt;
     Clock::time_point m_lineFreeAt;  // when the bytes already written have left the wire
     std::vector<std::uint8_t> m_rx;
+    std::vector<std::uint8_t> m_lateCopy;  // a reply to send again at the next request
     Clock::time_point m_rxFirstAt;
     Clock::time_point m_rxLastAt;
     std::mt19937 m_rng;

@@ -85,6 +85,7 @@ const char* SimUsage() {
            "  --drop N[@C.S]           drop every Nth reply (to command C.S)\n"
            "  --corrupt N[@C.S]        corrupt the checksum of every Nth reply\n"
            "  --duplicate N[@C.S]      send every Nth reply twice\n"
+           "  --duplicate-late N[@C.S] send every Nth reply again when the next request arrives\n"
            "  --garbage N              N random bytes before every reply\n"
            "  --split MAX[:MS]         replies in random chunks of 1..MAX bytes, MS apart\n"
            "  --delay MS               wait MS before every reply\n"
@@ -207,6 +208,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         } else if (name == "--drop") ok = replyFault(ReplyFaultKind::Drop);
         else if (name == "--corrupt") ok = replyFault(ReplyFaultKind::Corrupt);
         else if (name == "--duplicate") ok = replyFault(ReplyFaultKind::Duplicate);
+        else if (name == "--duplicate-late") ok = replyFault(ReplyFaultKind::DuplicateLate);
         else if (name == "--garbage") ok = integer(0, 4096, f.garbageBytes);
         else if (name == "--split") {
             if (!take()) return bad("needs a value");
