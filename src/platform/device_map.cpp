@@ -25,6 +25,7 @@
 #include <ini.h>
 
 #include "platform/ini_text.h"
+#include "platform/settings_file.h"
 #include "platform/text.h"
 
 namespace wing {
@@ -248,7 +249,8 @@ std::string StatePath() { return WingConfigDir() + "/com-numbers"; }
 // One "<number> <key>" per line; anything else is skipped.
 std::map<std::string, int> ReadRemembered() {
     std::map<std::string, int> remembered;
-    std::ifstream in(StatePath());
+    // Read while the state lock is held: a FIFO here must not keep every other process waiting.
+    std::istringstream in(ReadSettingsFile(StatePath()).value_or(std::string()));
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream ls(line);
@@ -360,8 +362,9 @@ struct Registration {
 };
 
 std::optional<Registration> ReadRegistration(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
+    const auto text = ReadSettingsFile(path);
+    if (!text) return std::nullopt;
+    std::istringstream in(*text);
     Registration r;
     std::string line;
     while (std::getline(in, line)) {

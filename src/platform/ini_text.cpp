@@ -3,7 +3,8 @@
 #include <ini.h>
 
 #include <algorithm>
-#include <cstdio>
+
+#include "platform/settings_file.h"
 
 namespace wing {
 
@@ -39,16 +40,9 @@ std::string IniSafeText(std::string_view text) {
 }
 
 std::optional<std::string> ReadIniSafeFile(const std::filesystem::path& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
-    std::string raw;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) raw.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return std::nullopt;
-    return IniSafeText(raw);
+    auto raw = ReadSettingsFile(path);
+    if (!raw) return std::nullopt;
+    return IniSafeText(*raw);
 }
 
 }  // namespace wing

@@ -21,7 +21,8 @@ std::size_t IniLineLimit();
 std::string IniSafeLine(std::string_view line);
 // Every line of `text` as IniSafeLine gives it, each ended by '\n'.
 std::string IniSafeText(std::string_view text);
-// The file's bytes as IniSafeText gives them; nothing when it cannot be read.
+// The file's bytes (read with ReadSettingsFile) as IniSafeText gives them; nothing when
+// ReadSettingsFile gives nothing.
 std::optional<std::string> ReadIniSafeFile(const std::filesystem::path& path);
 
 }  // namespace wing

@@ -2,10 +2,10 @@
 
 #include <ini.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/ini_text.h"
+#include "platform/settings_file.h"
 #include "platform/text.h"
 
 namespace wing {
@@ -110,18 +110,11 @@ void ProfileFile::Parse(std::string_view text) {
 
 bool ProfileFile::Load(const std::filesystem::path& path) {
     sections_.clear();
-    // Plain stdio: a path that opens but cannot be read (a directory, an I/O error) must
-    // read as an empty profile, not throw.
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::string raw;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) raw.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return false;
-    Parse(DecodeFileText(raw));
+    // A path that cannot be read (a directory, a FIFO, an I/O error, a huge file) reads
+    // as an empty profile, every key at its default; it never throws or waits.
+    const auto raw = ReadSettingsFile(path);
+    if (!raw) return false;
+    Parse(DecodeFileText(*raw));
     return true;
 }
 

@@ -17,7 +17,7 @@ namespace wing {
 class ProfileFile {
 public:
     // Reads and parses the file (UTF-8, or UTF-16 with a byte-order mark). False when
-    // the file cannot be read; the profile is then empty.
+    // ReadSettingsFile gives nothing for it; the profile is then empty.
     bool Load(const std::filesystem::path& path);
     // Parses profile text given in memory (UTF-8).
     void Parse(std::string_view text);

@@ -49,8 +49,11 @@ bool IsValidNtpReply(const std::uint8_t* packet, std::size_t size, NtpTimestamp 
     const unsigned version = (packet[0] >> 3) & 7;
     const unsigned mode = packet[0] & 7;
     const unsigned stratum = packet[1];
+    // A zero receive time means the server never took in our request, so it cannot be
+    // the answer to it.
     return mode == 4 && (version == 3 || version == 4) && leap != 3 && stratum >= 1 && stratum <= 15 &&
-           ReadNtpTimestamp(packet, kTransmitOffset) != 0 && ReadNtpTimestamp(packet, kOriginateOffset) == sent;
+           ReadNtpTimestamp(packet, kReceiveOffset) != 0 && ReadNtpTimestamp(packet, kTransmitOffset) != 0 &&
+           ReadNtpTimestamp(packet, kOriginateOffset) == sent;
 }
 
 double NtpOffsetSeconds(NtpTimestamp t1, NtpTimestamp t2, NtpTimestamp t3, NtpTimestamp t4) {

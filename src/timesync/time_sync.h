@@ -63,8 +63,8 @@ NtpTimestamp ReadNtpTimestamp(const std::uint8_t* packet, std::size_t offset);
 
 // What an SNTP client must check before believing a reply: at least 48 bytes, mode 4
 // (server), version 3 or 4, leap indicator not 3 (unsynchronised), stratum 1 to 15
-// (0 is a kiss-o'-death), a transmit timestamp that is not zero, and an originate
-// timestamp equal to the transmit time of our request.
+// (0 is a kiss-o'-death), receive and transmit timestamps that are not zero, and an
+// originate timestamp equal to the transmit time of our request.
 bool IsValidNtpReply(const std::uint8_t* packet, std::size_t size, NtpTimestamp sent);
 
 // ((T2 - T1) + (T3 - T4)) / 2 in seconds.

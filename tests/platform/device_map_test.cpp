@@ -1,5 +1,7 @@
 #include "platform/device_map.h"
 #include "platform/paths.h"
+#include "platform/settings_file.h"
+#include "platform/unusual_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -256,9 +259,10 @@ TEST_F(DeviceMapTest, BadMapFilesKeepTheKernelPortsAndOnlyWholePinLines) {
     std::string garbage(4096, '\0');
     unsigned seed = 7;
     for (auto& c : garbage) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
-    // Wherever a reader cut this comment, a piece would start like a pin or a drive.
-    std::string tenMegabyteComment = "; ";
-    while (tenMegabyteComment.size() < (10u << 20)) tenMegabyteComment += "COM5 = " + pts7 + " C = /elsewhere ";
+    // Wherever a reader cut this comment, a piece would start like a pin or a drive. It is
+    // thousands of times inih's line, yet leaves the file within the size that is read.
+    std::string longComment = "; ";
+    while (longComment.size() < kSettingsFileLimit - 4096) longComment += "COM5 = " + pts7 + " C = /elsewhere ";
 
     using Coms = std::map<std::string, std::wstring>;
     struct Case {
@@ -271,7 +275,7 @@ TEST_F(DeviceMapTest, BadMapFilesKeepTheKernelPortsAndOnlyWholePinLines) {
         {"binary garbage", garbage, {{Node("ttyUSB0"), L"COM1"}}},
         {"binary garbage around a pin", garbage + "\n[ports]\nCOM7 = " + pts7 + "\n" + garbage,
          {{Node("ttyUSB0"), L"COM1"}, {pts7, L"COM7"}}},
-        {"a 10 MB comment full of pins", "[ports]\n" + tenMegabyteComment + "\n", {{Node("ttyUSB0"), L"COM1"}}},
+        {"a comment of almost 1 MiB full of pins", "[ports]\n" + longComment + "\n", {{Node("ttyUSB0"), L"COM1"}}},
         {"a NUL ends only its own line", "[ports]\n; note" + std::string(1, '\0') + "COM5 = /dev/null\nCOM7 = " + pts7,
          {{Node("ttyUSB0"), L"COM1"}, {pts7, L"COM7"}}},
         {"an indented pin is a line of its own", "[ports]\nCOM3 = " + Node("ttyUSB0") + "\n    COM7 = " + pts7,
@@ -284,8 +288,50 @@ TEST_F(DeviceMapTest, BadMapFilesKeepTheKernelPortsAndOnlyWholePinLines) {
         EXPECT_EQ(coms, c.expected) << c.what;
     }
 
-    UserFile("[drives]\n" + tenMegabyteComment + "\nC = " + (m_root / "right").string() + "\n");
+    UserFile("[drives]\n" + longComment + "\nC = " + (m_root / "right").string() + "\n");
     EXPECT_EQ(DriveRoot(L'C'), m_root / "right");
+}
+
+// The map file, the remembered numbers and a simulator's registration each read as absent
+// when they are anything but a small regular file: the lookup returns at once (a FIFO
+// once made it wait for ever, with the state lock held) and the adapter gets the number
+// it would get on a fresh system.
+TEST_F(DeviceMapTest, StateFilesThatAreNoSmallFilesReadAsAbsent) {
+    UsbSerial("ttyUSB0", "1-1", "AAA");
+    std::ofstream(m_root / "pts7").put('\n');
+    const fs::path dir = m_root / "config/wing-utility";
+    // What each file says when it is read: taken from the files this code writes itself.
+    ASSERT_EQ(ResolveComPort(1), Node("ttyUSB0"));
+    std::string remembered;
+    std::getline(std::ifstream(dir / "com-numbers"), remembered);
+    ASSERT_EQ(remembered.rfind("1 ", 0), 0u);
+    remembered = "5" + remembered.substr(1) + "\n";  // the adapter was COM5
+    ASSERT_TRUE(RegisterSimulatedPort(7, (m_root / "pts7").string()));
+    std::stringstream registration;
+    registration << std::ifstream(dir / "simulated-ports/COM7").rdbuf();
+    ASSERT_TRUE(UnregisterSimulatedPort(7));
+    const struct {
+        fs::path path;
+        std::string content;
+    } files[] = {
+        {dir / "device-map.ini", "[ports]\nCOM7 = " + (m_root / "pts7").string() + "\n"},
+        {dir / "com-numbers", remembered},
+        {dir / "simulated-ports/COM7", registration.str()},
+    };
+    for (const auto& file : files) {
+        for (const auto& kind : test::UnusualFiles()) {
+            SCOPED_TRACE(file.path.filename().string() + " as " + kind.what);
+            for (const auto& f : files) fs::remove_all(f.path);
+            kind.make(file.path, file.content);
+            std::map<std::string, std::wstring> coms;
+            EXPECT_TRUE(test::ReturnsWithinFiveSeconds(
+                [&] {
+                    for (const auto& [node, names] : ByNode()) coms[node] = names.second;
+                },
+                file.path));
+            EXPECT_EQ(coms, (std::map<std::string, std::wstring>{{Node("ttyUSB0"), L"COM1"}}));
+        }
+    }
 }
 
 TEST(DeviceMapRealSystem, ComNamesAreUnique) {

@@ -1,4 +1,5 @@
 #include "platform/paths.h"
+#include "platform/unusual_files.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -57,6 +58,19 @@ TEST_F(PathsTest, DriveCIsHomeUnlessTheMapFileSaysOtherwise) {
     EXPECT_EQ(DriveRoot(L'C'), base / "cdrive");
     EXPECT_EQ(DriveRoot(L'D'), home / "d");
     EXPECT_TRUE(DriveRoot(L'E').empty());
+}
+
+TEST_F(PathsTest, AMapFileThatIsNoSmallFileLeavesDriveCAtHome) {
+    const fs::path map = base / "xdg" / "wing-utility" / "device-map.ini";
+    for (const auto& kind : test::UnusualFiles()) {
+        SCOPED_TRACE(kind.what);
+        fs::remove_all(base / "xdg");
+        fs::create_directories(map.parent_path());
+        kind.make(map, "[drives]\nC = " + (base / "cdrive").string() + "\n");
+        fs::path root;
+        EXPECT_TRUE(test::ReturnsWithinFiveSeconds([&] { root = DriveRoot(L'C'); }, map));
+        EXPECT_EQ(root, home);
+    }
 }
 
 TEST_F(PathsTest, XdgDefaultIsUnderHome) {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform/profile.h"
+#include "platform/settings_file.h"
+#include "platform/unusual_files.h"
 
 namespace wing {
 namespace {
@@ -112,6 +114,51 @@ TEST_F(ProfileFileOnDisk, MissingFileGivesTheDefaults) {
     // a path that opens but cannot be read, such as a directory
     EXPECT_FALSE(profile.Load(dir_));
     EXPECT_EQ(GetPrivateProfileInt("Power", "Threshold", 4, dir_), 4u);
+}
+
+// Each of these once hung the start (a FIFO), ended it (a link to /dev/zero, read until
+// memory ran out) or slowed it down (a huge file). Now each reads at once as an empty
+// profile, every key at its default, and is named on standard error with the reason.
+TEST(ProfileFileNotASmallFile, ReadsAsEmptyAtOnceAndSaysWhy) {
+    char tmpl[] = "/tmp/wing-profile-odd-XXXXXX";  // fresh names: each refusal is told once
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::filesystem::path dir = tmpl;
+    int n = 0;
+    for (const auto& kind : test::UnusualFiles()) {
+        SCOPED_TRACE(kind.what);
+        const auto path = dir / ("Wing" + std::to_string(n++) + ".ini");
+        kind.make(path, "[Power]\nThreshold=37\n");
+        ProfileFile profile;
+        bool loaded = true;
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(test::ReturnsWithinFiveSeconds([&] { loaded = profile.Load(path); }, path));
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(profile.GetInt("Power", "Threshold", 4), 4u);
+        EXPECT_EQ(said, kind.reason == nullptr ? std::string()
+                                               : "wing-utility: " + path.string() + " " + kind.reason +
+                                                     "; using the defaults\n");
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(ProfileFileOnDisk, AFileUpToTheLimitIsReadAndALargerOneIsRefusedWhole) {
+    // The key leads the file, so reading only the first part of a larger one would show.
+    const std::string head = "[Power]\nThreshold=37\n";
+    const struct {
+        const char* what;
+        std::size_t size;
+        bool loaded;
+        unsigned threshold;
+    } cases[] = {
+        {"exactly the limit", kSettingsFileLimit, true, 37},
+        {"one byte over", kSettingsFileLimit + 1, false, 4},
+    };
+    for (const auto& c : cases) {
+        ProfileFile profile;
+        EXPECT_EQ(profile.Load(Write(test::Padded(head, c.size))), c.loaded) << c.what;
+        EXPECT_EQ(profile.GetInt("Power", "Threshold", 4), c.threshold) << c.what;
+    }
 }
 
 TEST_F(ProfileFileOnDisk, ReloadingForgetsThePreviousFile) {

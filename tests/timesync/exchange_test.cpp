@@ -147,6 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                      r[12] = 'R', r[13] = 'A', r[14] = 'T', r[15] = 'E';
                  }},
         BadReply{"Stratum_16", [](Datagram& r) { r[1] = 16; }},
+        BadReply{"Receive_time_zero", [](Datagram& r) { std::fill(r.begin() + 32, r.begin() + 40, 0); }},
         BadReply{"Transmit_time_zero", [](Datagram& r) { std::fill(r.begin() + 40, r.begin() + 48, 0); }},
         BadReply{"Originate_not_our_transmit_time", [](Datagram& r) { r[31] ^= 1; }}),
     [](const ::testing::TestParamInfo<BadReply>& info) { return std::string(info.param.name); });

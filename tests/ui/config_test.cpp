@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/module_dir.h"
+#include "platform/settings_file.h"
+#include "platform/unusual_files.h"
 #include "resources/string_table.h"
 #include "ui/config.h"
 #include "ui/ui_test_env.h"
@@ -91,13 +93,20 @@ TEST(LoadConfig, TimeServerComesFromTheNtpSection) {
 }
 
 TEST(LoadConfig, AnExistingButUnreadableFileCountsAsPresent) {
-    // A directory of that name exists but cannot be read as a profile file.
+    // Each of these exists but cannot be read as a profile file (a FIFO once kept the
+    // start waiting with no window); a dangling link is no file at all.
     ScratchDir dir;
-    std::filesystem::create_directory(dir.path / "Wing.ini");
-    BoxRecorder boxes;
-    const Config c = LoadConfig(LANG_EN_US, dir.path / "Wing.ini");
-    EXPECT_TRUE(boxes.boxes.empty());
-    ExpectValues(c, {2, 4, 4, 0, 0, 0}, "unreadable");
+    int n = 0;
+    for (const auto& kind : test::UnusualFiles()) {
+        const auto path = dir.path / ("Wing" + std::to_string(n++) + ".ini");
+        kind.make(path, "[Mode]\nCompetition=0\n[Power]\nThreshold=38\n");
+        BoxRecorder boxes;
+        Config c;
+        EXPECT_TRUE(test::ReturnsWithinFiveSeconds([&] { c = LoadConfig(LANG_EN_US, path); }, path)) << kind.what;
+        const bool absent = kind.reason == nullptr;
+        EXPECT_EQ(boxes.boxes.size(), absent ? 1u : 0u) << kind.what;
+        ExpectValues(c, absent ? Six{1, 40, 1, 0, 1, 0} : Six{2, 4, 4, 0, 0, 0}, kind.what);
+    }
 }
 
 // Bytes that are no text at all, NUL included, from a fixed seed.
@@ -146,12 +155,13 @@ TEST(LoadConfig, BadFilesReadAsTheRulesGiveThemWithoutAMessage) {
     }
 }
 
-TEST(LoadConfig, ATenMegabyteLineIsOneLineAndTheRestOfTheFileStillCounts) {
-    constexpr std::size_t kTenMegabytes = 10u << 20;
+TEST(LoadConfig, AVeryLongLineIsOneLineAndTheRestOfTheFileStillCounts) {
+    // Thousands of times inih's line, yet leaving the file within the size that is read.
+    constexpr std::size_t kLong = kSettingsFileLimit - 4096;
     auto repeated = [&](const std::string& piece) {
         std::string out;
-        out.reserve(kTenMegabytes + piece.size());
-        while (out.size() < kTenMegabytes) out += piece;
+        out.reserve(kLong + piece.size());
+        while (out.size() < kLong) out += piece;
         return out;
     };
     struct Case {
@@ -163,10 +173,10 @@ TEST(LoadConfig, ATenMegabyteLineIsOneLineAndTheRestOfTheFileStillCounts) {
         // Wherever a reader cut this comment, a piece would start like a key: none may count.
         {"a comment full of keys",
          "[Personal]\nENABLE=0\n; " + repeated("COM=9 ") + "\nCOM=3\n[Mode]\nCompetition=0\n", {0, 4, 4, 0, 0, 3}},
-        {"a value followed by 10 MB of blanks",
+        {"a value followed by almost 1 MiB of blanks",
          "[Power]\nThreshold=38" + repeated(" ") + "\n[Mode]\nCompetition=0\n", {0, 38, 4, 0, 0, 0}},
         {"a key line without '='", "[Personal]\n" + repeated("ENABLE") + "\nCOM=4\n", {2, 4, 4, 0, 0, 4}},
-        {"a section name of 10 MB", "[" + repeated("Mode") + "]\nCompetition=0\n[Personal]\nCOM=6\n",
+        {"a section name of almost 1 MiB", "[" + repeated("Mode") + "]\nCompetition=0\n[Personal]\nCOM=6\n",
          {2, 4, 4, 0, 0, 6}},
     };
     ScratchDir dir;
@@ -176,7 +186,7 @@ TEST(LoadConfig, ATenMegabyteLineIsOneLineAndTheRestOfTheFileStillCounts) {
         EXPECT_TRUE(boxes.boxes.empty()) << c.what;
         ExpectValues(config, c.expected, c.what);
     }
-    // A number of 10 MB digits reads as whatever it wraps to; the key after it still counts.
+    // A number of almost 1 MiB of digits reads as whatever it wraps to; the key after it still counts.
     BoxRecorder boxes;
     EXPECT_EQ(LoadConfig(LANG_EN_US, dir.Write("[Personal]\nCOM=" + repeated("1234567890") + "\nENABLE=2\n")).personal, 2);
     EXPECT_TRUE(boxes.boxes.empty());
