@@ -45,6 +45,31 @@ TEST(Download, FullLogOf2048RecordsIs256Pages) {
         ASSERT_TRUE(std::equal(slots[i].begin(), slots[i].end(), rig.pages[i / 8].begin() + (i % 8) * 16)) << i;
 }
 
+TEST(Download, APageSentTwiceIsNeverTakenForTheNextPage) {
+    // The copy arrives before the next request is written (Duplicate, unpaced: it is in
+    // the port when the task pauses between pages) or just after it (DuplicateLate: the
+    // logger sends it when the next request arrives, before its answer).
+    for (auto kind : {sim::ReplyFaultKind::Duplicate, sim::ReplyFaultKind::DuplicateLate}) {
+        SCOPED_TRACE(kind == sim::ReplyFaultKind::Duplicate ? "before the next request" : "after the next request");
+        auto config = LogOf(200);
+        config.faults.replyFaults.push_back({kind, 3, 3, 0});
+        DownloadRig rig(config);
+        ASSERT_TRUE(rig.Open());
+        rig.RunToEnd();
+        ASSERT_EQ(rig.window.Count(WM_LOG_READ_DONE), 1u);
+        int copies = 0;
+        for (const auto& e : rig.simulator.FrameLog())
+            copies += !e.fromPc && (e.note.find("duplicated") != std::string::npos ||
+                                    e.note.find("late copy") != std::string::npos);
+        EXPECT_GE(copies, 8);
+        auto slots = rig.simulator.LogSlots();
+        ASSERT_EQ(rig.pages.size(), 25u);
+        for (int i = 0; i < 200; ++i)
+            ASSERT_TRUE(std::equal(slots[i].begin(), slots[i].end(), rig.pages[i / 8].begin() + (i % 8) * 16)) << i;
+        EXPECT_EQ(rig.PageRequests().size(), 25u);  // no page asked twice: each copy was passed over
+    }
+}
+
 TEST(Download, CountOfZeroOrAbove2048IsAnEmptyLog) {
     for (int reported : {0, 2049, 0xFFFF}) {
         SCOPED_TRACE(reported);

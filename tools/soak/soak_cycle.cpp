@@ -31,8 +31,8 @@ constexpr CommandId kLinkCommands[] = {{2, 0, "Set RTC"}, {1, 1, "Get Version"},
 constexpr CommandId kSettingCommands[] = {{3, 2, "Delete log"}, {2, 1, "Set Mode"}};
 constexpr CommandId kReadCommands[] = {{3, 1, "Query Log Number"}, {3, 0, "Read Log"}};
 
-const char* const kFaultKinds[] = {"refusal", "drop",         "corrupt", "duplicate", "garbage",
-                                   "split",   "delay", "board missing", "hang-up"};
+const char* const kFaultKinds[] = {"refusal", "drop",  "corrupt",       "duplicate", "late duplicate",
+                                   "garbage", "split", "delay", "board missing", "hang-up"};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -176,11 +176,12 @@ Soak::Plan Soak::Draw() {
             plan.refusalCode = refusal.code;
             plan.details.push_back(std::string("refusal of ") + target.name + " code " + std::to_string(refusal.code) +
                                    (refusal.times == 0 ? " always" : " x" + std::to_string(refusal.times)));
-        } else if (kind == "drop" || kind == "corrupt" || kind == "duplicate") {
+        } else if (kind == "drop" || kind == "corrupt" || kind == "duplicate" || kind == "late duplicate") {
             sim::ReplyFault fault;
-            fault.kind = kind == "drop" ? sim::ReplyFaultKind::Drop
-                         : kind == "corrupt" ? sim::ReplyFaultKind::Corrupt
-                                             : sim::ReplyFaultKind::Duplicate;
+            fault.kind = kind == "drop"        ? sim::ReplyFaultKind::Drop
+                         : kind == "corrupt"   ? sim::ReplyFaultKind::Corrupt
+                         : kind == "duplicate" ? sim::ReplyFaultKind::Duplicate
+                                               : sim::ReplyFaultKind::DuplicateLate;
             fault.every = 2 + pick(6);
             std::string target = "replies";
             if (pick(2) == 0) {
@@ -191,7 +192,7 @@ Soak::Plan Soak::Draw() {
             }
             f.replyFaults.push_back(fault);
             // Every missing or damaged page costs an answer time: keep the download short.
-            if (kind != "duplicate" && plan.read && c.flight.slots > 512) c.flight.slots = 512;
+            if (kind != "duplicate" && kind != "late duplicate" && plan.read && c.flight.slots > 512) c.flight.slots = 512;
             plan.details.push_back(kind + " every " + std::to_string(fault.every) + " of the " + target);
         } else if (kind == "garbage") {
             f.garbageBytes = 1 + pick(48);
@@ -396,6 +397,8 @@ void Soak::CountFaultsMet(const Plan& plan, CycleReport& report) {
             met = noted("checksum corrupted");
         } else if (kind == "duplicate") {
             met = noted("duplicated");
+        } else if (kind == "late duplicate") {
+            met = noted("late copy");
         } else if (kind == "garbage") {
             met = noted("garbage bytes");
         } else if (kind == "split") {
@@ -523,6 +526,19 @@ void Soak::CheckFiles(const FileMap& before, bool downloadFinished, std::size_t 
             long lines = CsvRecordLines(text, why);
             if (lines >= 0 && static_cast<std::size_t>(lines) != records)
                 why = std::to_string(lines) + " record lines for a download of " + std::to_string(records);
+            // Record for record what the logger holds, not only whole.
+            if (why.empty() && m_sim) {
+                const CWingUtilityDlg& dlg = *m_host.dlg;
+                const std::string expected =
+                    test::ExpectedCsv(m_sim->LogSlots(), dlg.m_snText, dlg.m_versionText, dlg.m_langId);
+                if (text != expected) {
+                    std::size_t at = 0;
+                    while (at < text.size() && at < expected.size() && text[at] == expected[at]) ++at;
+                    const long line = std::count(expected.begin(), expected.begin() + static_cast<long>(at), '\n');
+                    why = "differs from the logger's records from line " + std::to_string(line + 1);
+                }
+            }
+            if (!why.empty()) ++m_recordMismatches;
         } else if (ext == ".kml") {
             pugi::xml_document doc;
             auto result = doc.load_buffer(text.data(), text.size());
@@ -565,6 +581,7 @@ void Soak::PrintSummary(std::FILE* out) const {
         else
             std::fprintf(out, "  %-20s %4d / %d\n", kind.c_str(), n, met == m_faultsMet.end() ? 0 : met->second);
     }
+    std::fprintf(out, "saved CSV files that differ from the logger's records: %d\n", m_recordMismatches);
     std::fprintf(out, "refusal codes met:");
     for (int code : m_refusalCodesMet) std::fprintf(out, " %d", code);
     std::fprintf(out, "\noutcomes:\n");

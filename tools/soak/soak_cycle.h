@@ -4,7 +4,7 @@
 // the logger up (start now) when its switch is on or reads and saves when it is off, and
 // waits for the outcome. After every cycle the process must be responsive, LINK usable,
 // no thread left over, and every file in the log folder complete and from a finished
-// download. Used by the wing-soak program and by a short test.
+// download, its CSV record for record what the logger holds. Used by the wing-soak program and by a short test.
 
 #include <cstdint>
 #include <cstdio>
@@ -47,6 +47,7 @@ public:
     const std::map<std::string, int>& FaultsMet() const { return m_faultsMet; }
     const std::map<std::string, int>& Outcomes() const { return m_outcomes; }
     const std::vector<std::string>& Violations() const { return m_violations; }
+    int RecordMismatches() const { return m_recordMismatches; }
     const std::set<int>& RefusalCodesMet() const { return m_refusalCodesMet; }
     void PrintSummary(std::FILE* out) const;
 
@@ -83,6 +84,7 @@ private:
     std::map<std::string, int> m_faultsMet;
     std::map<std::string, int> m_outcomes;
     std::vector<std::string> m_violations;
+    int m_recordMismatches = 0;
 };
 
 // Threads of this process that run our code: the ones that carry the process's own name
