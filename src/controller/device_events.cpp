@@ -347,6 +347,7 @@ LRESULT CWingUtilityDlg::OnPortOpened(WPARAM, LPARAM) {
 LRESULT CWingUtilityDlg::OnPortOpenFailed(WPARAM, LPARAM) {
     ShowMessageBox(Text(148), kApplicationName, MB_OK | MB_ICONWARNING);
     EnableItem(IDC_LINK, true);
+    EnableItem(IDC_EXIT, true);
     EnableCloseItem(true);
     return 0;
 }

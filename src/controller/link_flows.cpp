@@ -132,8 +132,10 @@ void CWingUtilityDlg::RunNextFlow() {
     }
     if (m_reqSetMode) {
         stopAndWait(m_queryFlow);
-        m_reqSetMode = 0;
+        // The flow marks the setting pending before the request is cleared, so the
+        // setting is never seen as over in between.
         BuildSetModeFlow();
+        m_reqSetMode = 0;
         m_commandFlow.Start();
         return;
     }

@@ -159,6 +159,8 @@ public:
     void OnPortDropDown();
     void ShowDeviceStatus(const CQueryStatus& answer);
     void EnableBySwitch(std::uint8_t switchState);
+    // From the Setting click to the verification, the refusal or the link's end.
+    bool SettingUnderWay() const { return m_reqSetMode || m_setModePending || m_verifyAfterSet; }
 
     // ---- start settings (start_settings.cpp) ---------------------------------------
     void OnStartNow();

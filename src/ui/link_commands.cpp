@@ -60,7 +60,7 @@ void CWingUtilityDlg::OnReadAndSave() {
     // One download at a time. A status answer already on its way when the button was
     // pressed can enable it again, and a second read would empty the records of the one
     // still running.
-    if (m_readRunning || m_saveRunning) return;
+    if (m_readRunning || m_saveRunning || SettingUnderWay()) return;
     m_readStartTick = TickCountMs();
     SetProgress(IDC_READ_PROGRESS, 0);
     auto now = static_cast<std::uint32_t>(std::time(nullptr));
@@ -149,7 +149,8 @@ void CWingUtilityDlg::ShowDeviceStatus(const CQueryStatus& answer) {
         m_verifyAfterSet = 0;
         RefreshStatusList(answer);
         VerifyAfterSetMode(answer);
-    } else if (answer.m_switch != m_lastSwitch) {
+    } else if (answer.m_switch != m_lastSwitch || m_awaitFirstStatus) {
+        // The first status of every link shows its lines, whatever the switch reads.
         m_lastSwitch = answer.m_switch;
         RefreshStatusList(answer);
     }
@@ -165,7 +166,7 @@ void CWingUtilityDlg::ShowDeviceStatus(const CQueryStatus& answer) {
     wchar_t volts[32];
     std::swprintf(volts, std::size(volts), L"%.1f V", m_battery / 10.0);
     SetStatic(IDC_BATTERY, volts, DarkBlue());
-    if (!m_setModePending && !m_readRunning && !m_saveRunning && !IsChecked(IDC_AUTO_READ) && !IsChecked(IDC_AUTO_SET))
+    if (!SettingUnderWay() && !m_readRunning && !m_saveRunning && !IsChecked(IDC_AUTO_READ) && !IsChecked(IDC_AUTO_SET))
         EnableBySwitch(answer.m_switch);
 }
 

@@ -26,6 +26,10 @@ void CWingUtilityDlg::OnAutoSet() {
 }
 
 void CWingUtilityDlg::OnSetting() {
+    // One setting at a time, and none during a read. A status answer already on its way
+    // when the button was pressed can enable it again; a second press would restart the
+    // flow under the running one.
+    if (SettingUnderWay() || m_readRunning || m_saveRunning) return;
     if (m_lastSwitch == 0) {
         SetStatic(IDC_ERROR_LINE, Text(190), DarkRed(), 12);
         EnableItem(IDC_SETTING, true);

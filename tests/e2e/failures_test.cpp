@@ -66,6 +66,7 @@ TEST(Failures, UnmappedPortShowsTheOpenFailureBox) {
     ASSERT_TRUE(rig.WaitFor([&] { return !rig.Boxes().empty(); }, 10));
     EXPECT_EQ(rig.Boxes()[0].text, rig.dlg->Text(148));
     EXPECT_TRUE(rig.WaitFor([&] { return rig.dlg->IsItemEnabled(IDC_LINK); }));
+    EXPECT_TRUE(rig.dlg->IsItemEnabled(IDC_EXIT));  // the fancier can also close the window
 }
 
 TEST(Failures, BoardMissingShowsTheNoticeAndTheNextGoodStatusRelinks) {

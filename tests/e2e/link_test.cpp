@@ -68,6 +68,20 @@ TEST(Link, BatteryBelowThresholdAndSwitchOffEnableReading) {
     EXPECT_EQ(rig.ListLines().at(3), L"Switch Off");
 }
 
+TEST(Link, TheFirstStatusShowsItsLinesWhateverTheSwitchReads) {
+    // 2 is also what the link's reset stores as the last switch seen.
+    for (std::uint8_t position : {0, 1, 2, 7}) {
+        SCOPED_TRACE(position);
+        auto logger = Logger();
+        logger.switchPos = position;
+        WindowRig rig(logger);
+        ASSERT_TRUE(rig.LinkAndWait());
+        auto lines = rig.ListLines();
+        ASSERT_EQ(lines.size(), 5u);  // the version and the four status lines
+        EXPECT_EQ(lines[3], position == 0 ? L"Switch Off" : position == 1 ? L"Switch On" : L"Switch Unknown");
+    }
+}
+
 TEST(Link, SerialNumberNoticesAndTheLinkGoesOn) {
     struct Case {
         sim::SerialNumberMode mode;

@@ -63,6 +63,30 @@ TEST(Setting, StartNowErasesThenWritesTheModeAndVerifies) {
     EXPECT_GT(rig.ReceivedFrames(1, 0).size(), statusBefore + 1);
 }
 
+TEST(Setting, ASecondPressWhileSettingIsIgnoredAndTheSettingCompletes) {
+    // A slow logger: the second press comes while Delete log waits for its answer, and
+    // again while Set Mode does.
+    auto logger = Logger();
+    logger.faults.replyDelayMs = 400;
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_SETTING);
+    rig.dlg->OnSetting();
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(3, 2).size() == 1; }));
+    rig.dlg->OnSetting();
+    rig.dlg->OnReadAndSave();  // nor does a read start under it
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(2, 1).size() == 1; }));
+    rig.dlg->OnSetting();
+    ASSERT_TRUE(rig.WaitFor([&] { return SettingDone(rig); }, 30));
+    EXPECT_EQ(rig.StaticText(IDC_VERDICT), L"OK");
+    EXPECT_EQ(rig.ReceivedFrames(3, 2).size(), 1u);  // one Delete log
+    EXPECT_EQ(rig.ReceivedFrames(2, 1).size(), 1u);  // one Set Mode
+    EXPECT_TRUE(rig.ReceivedFrames(3, 1).empty());   // no read
+    EXPECT_TRUE(rig.dlg->IsItemEnabled(IDC_LINK));
+    EXPECT_TRUE(rig.dlg->IsItemEnabled(IDC_EXIT));
+    EXPECT_TRUE(rig.dlg->IsItemEnabled(IDC_SETTING));
+}
+
 TEST(Setting, ReservedStartIsSentAsLocalTimeAndAStationSeesNgWhenTheLoggerDiffers) {
     for (std::int64_t skew : {0, 60}) {
         auto logger = Logger();
