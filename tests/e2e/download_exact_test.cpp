@@ -19,13 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Logger;
+using test::ReadyToRead;
 using test::WindowRig;
-
-sim::SimConfig ReadyToRead(int slots) {
-    auto c = Logger(slots);
-    c.switchPos = 0;
-    return c;
-}
 
 // The files of one extension below the rig's drive.
 std::vector<fs::path> Files(WindowRig& rig, const char* extension) {

@@ -11,14 +11,9 @@ namespace wing {
 namespace {
 
 using test::Logger;
+using test::ReadyToRead;
 using test::RigOptions;
 using test::WindowRig;
-
-sim::SimConfig ReadyToRead(int slots) {
-    auto c = Logger(slots);
-    c.switchPos = 0;
-    return c;
-}
 
 bool Saved(WindowRig& rig) {
     return rig.StaticText(IDC_READ_MESSAGE).rfind(rig.dlg->Text(151), 0) == 0 && rig.dlg->IsItemEnabled(IDC_LINK);

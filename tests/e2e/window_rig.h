@@ -161,4 +161,11 @@ inline sim::SimConfig Logger(int slots = 64) {
     return c;
 }
 
+// A logger whose switch is off, as one is for reading.
+inline sim::SimConfig ReadyToRead(int slots) {
+    auto c = Logger(slots);
+    c.switchPos = 0;
+    return c;
+}
+
 }  // namespace wing::test
