@@ -26,7 +26,8 @@ std::optional<ExportFailure> PrepareLogFolder() {
     std::error_code ec;
     if (fs::is_directory(folder, ec)) return std::nullopt;
     fs::create_directories(folder, ec);
-    if (fs::is_directory(folder)) return std::nullopt;
+    std::error_code checkEc;
+    if (fs::is_directory(folder, checkEc)) return std::nullopt;
     std::string reason = ec ? ec.message() : std::strerror(ENOTDIR);
     return ExportFailure{FromLocale8(folder.string()), FromLocale8(reason)};
 }
