@@ -1,6 +1,9 @@
-// A short fault soak: the same cycles as the wing-soak program, with a fixed seed.
+// A short soak: the same cycles and button sequences as the wing-soak program, with fixed seeds.
 
 #include <gtest/gtest.h>
+
+#include <set>
+#include <string>
 
 #include "soak/soak_cycle.h"
 
@@ -23,6 +26,25 @@ TEST(Soak, TenCyclesUnderRandomFaultsLeaveTheWindowSoundAndTheFilesComplete) {
     // The seed is chosen so that the short run meets faults and both kinds of action.
     EXPECT_GE(soak.FaultsMet().size(), 3u);
     EXPECT_GE(soak.Outcomes().size(), 2u);
+}
+
+TEST(Soak, RandomPressesOnASlowLoggerLeaveLinkAndExitUsableAndTheFilesExact) {
+    soak::Soak soak(20150502);
+    std::set<std::string> pressed;
+    for (int i = 1; i <= 2; ++i) {
+        soak::CycleReport report = soak.RunButtonSequence(i);
+        pressed.insert(report.presses.begin(), report.presses.end());
+        EXPECT_TRUE(report.violations.empty())
+            << "sequence " << i << ": " << ::testing::PrintToString(report.faults) << "\npresses "
+            << ::testing::PrintToString(report.presses) << "\n"
+            << ::testing::PrintToString(report.violations) << "\n"
+            << report.evidence;
+    }
+    soak.PrintSummary(stdout);
+    EXPECT_EQ(soak.WindowsWithoutLinkOrExit(), 0);
+    EXPECT_EQ(soak.RecordMismatches(), 0);
+    // The seed is chosen so that the presses reach both actions and a close.
+    for (const char* button : {"LINK", "Setting", "Read and Save"}) EXPECT_TRUE(pressed.count(button)) << button;
 }
 
 }  // namespace

@@ -262,6 +262,11 @@ DeviceState LoggerSimulator::State() const {
     return s;
 }
 
+void LoggerSimulator::SetSwitch(std::uint8_t position) {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    m_state.switchPos = position;
+}
+
 std::vector<LogSlot> LoggerSimulator::LogSlots() const {
     std::lock_guard<std::mutex> lock(m_stateMutex);
     return m_log;

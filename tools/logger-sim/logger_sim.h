@@ -152,6 +152,8 @@ public:
 
     DeviceState State() const;
     std::vector<LogSlot> LogSlots() const;
+    // The fancier moves the logger's switch: later status answers report `position`.
+    void SetSwitch(std::uint8_t position);
 
     std::vector<FrameLogEntry> FrameLog() const;
     std::vector<std::string> FrameLogLines() const;

@@ -19,14 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// A window message nobody else uses: the probe of the UI thread's responsiveness.
-constexpr unsigned kProbeMessage = WM_APP + 1900;
-
-struct CommandId {
-    int command;
-    int sub;
-    const char* name;
-};
 constexpr CommandId kLinkCommands[] = {{2, 0, "Set RTC"}, {1, 1, "Get Version"}, {1, 3, "Get SN"}, {1, 0, "Query Status"}};
 constexpr CommandId kSettingCommands[] = {{3, 2, "Delete log"}, {2, 1, "Set Mode"}};
 constexpr CommandId kReadCommands[] = {{3, 1, "Query Log Number"}, {3, 0, "Read Log"}};
@@ -92,15 +84,6 @@ int OwnThreadCount() {
     return count - 1;
 }
 
-struct Soak::Plan {
-    sim::SimConfig config;
-    bool read = false;
-    std::vector<std::string> kinds;
-    std::vector<std::string> details;  // each fault with its parameters
-    CommandId refused{-1, -1, ""};
-    int refusalCode = -1;
-};
-
 Soak::Soak(std::uint32_t seed, bool verbose) : m_rng(seed), m_verbose(verbose) { OpenFreshWindow(); }
 
 void Soak::OpenFreshWindow() {
@@ -112,7 +95,8 @@ void Soak::OpenFreshWindow() {
     m_host.OpenWindow(options, 0);
     m_host.dlg->MapMessage(kProbeMessage, [](WPARAM, LPARAM) { return LRESULT{0}; });
     m_host.Click(IDC_START_NOW);
-    m_threadBaseline = OwnThreadCount();
+    // The window's own threads; a logger still running adds its one.
+    m_threadBaseline = OwnThreadCount() - (m_sim && !m_sim->HungUp() ? 1 : 0);
 }
 
 Soak::~Soak() {
@@ -122,7 +106,7 @@ Soak::~Soak() {
 
 Soak::Plan Soak::Draw() {
     Plan plan;
-    auto pick = [this](int n) { return static_cast<int>(m_rng() % static_cast<unsigned>(n)); };
+    auto pick = [this](int n) { return Pick(n); };
     sim::SimConfig& c = plan.config;
     c.pacing = false;
     c.faultSeed = m_rng();
@@ -261,21 +245,24 @@ CycleReport Soak::RunCycle(int index) {
     }
 
     const bool saved = report.outcome == "saved";
+    const std::vector<sim::LogSlot> held = m_sim ? m_sim->LogSlots() : std::vector<sim::LogSlot>{};
     const std::size_t records = saved ? m_host.dlg->m_records.size() : 0;
-    if (saved && m_sim && records != m_sim->LogSlots().size())
+    if (saved && records != held.size())
         report.violations.push_back("downloaded " + std::to_string(records) + " records of " +
-                                    std::to_string(m_sim->LogSlots().size()));
+                                    std::to_string(held.size()));
     if (m_sim) CountFaultsMet(plan, report);
 
     CheckResponsive(report);
     // LINK is usable: the link is up, or it is down with LINK enabled.
-    if (!m_host.WaitFor([&] { return m_host.Linked() || m_host.Unlinked(); }, 15))
+    if (!m_host.WaitFor([&] { return m_host.Linked() || m_host.Unlinked(); }, 15)) {
+        ++m_windowsWithoutLinkOrExit;
         report.violations.push_back("LINK not usable after the outcome (caption \"" +
                                     Narrow(m_host.dlg->ItemText(IDC_LINK)) + "\", " +
                                     (m_host.dlg->IsItemEnabled(IDC_LINK) ? "enabled" : "disabled") + ")");
+    }
     // Linked: the simulator, the port's reader and receive threads and the poll's worker.
     CheckThreads(report, m_host.Linked() ? 4 : 1, "after the outcome");
-    CheckFiles(before, saved, records, report);
+    CheckFiles(before, saved ? &held : nullptr, report);
 
     split(report.checkSeconds);
     if (!report.violations.empty()) report.evidence = Evidence();
@@ -457,7 +444,7 @@ std::string Soak::EndOfLink() {
     return "unlinked";
 }
 
-void Soak::CheckResponsive(CycleReport& report) {
+std::chrono::milliseconds Soak::ProbeLatency() {
     std::atomic<bool> handled{false};
     Clock::time_point handledAt;
     const auto posted = Clock::now();
@@ -469,12 +456,16 @@ void Soak::CheckResponsive(CycleReport& report) {
     PostMessageTo(m_host.dlg->Hwnd(), kProbeMessage, 0, 0);
     m_host.WaitFor([&] { return handled.load(); }, 5);
     m_host.dlg->MapMessage(kProbeMessage, [](WPARAM, LPARAM) { return LRESULT{0}; });
-    if (!handled) {
+    if (!handled) return kProbeLost;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(handledAt - posted);
+}
+
+void Soak::CheckResponsive(CycleReport& report) {
+    const auto latency = ProbeLatency();
+    if (latency == kProbeLost) {
         report.violations.push_back("a posted message was not handled within 5 s");
-    } else if (handledAt - posted > std::chrono::seconds(1)) {
-        report.violations.push_back("a posted message took " +
-                                    std::to_string(std::chrono::duration<double>(handledAt - posted).count()) +
-                                    " s to be handled");
+    } else if (latency > std::chrono::seconds(1)) {
+        report.violations.push_back("a posted message took " + std::to_string(latency.count()) + " ms to be handled");
     }
 }
 
@@ -500,7 +491,7 @@ Soak::FileMap Soak::ScanLogFolder() const {
     return files;
 }
 
-void Soak::CheckFiles(const FileMap& before, bool downloadFinished, std::size_t records, CycleReport& report) {
+void Soak::CheckFiles(const FileMap& before, const std::vector<sim::LogSlot>* held, CycleReport& report) {
     const FileMap now = ScanLogFolder();
     for (const auto& [path, state] : m_verified)
         if (!now.count(path)) report.violations.push_back("earlier file lost: " + path);
@@ -515,7 +506,7 @@ void Soak::CheckFiles(const FileMap& before, bool downloadFinished, std::size_t 
         auto seen = m_verified.find(path);
         if (!changed && seen != m_verified.end() && seen->second.mtime == state.mtime && seen->second.size == state.size)
             continue;
-        if (!downloadFinished) {
+        if (held == nullptr) {
             report.violations.push_back("file written without a finished download: " + path);
             continue;
         }
@@ -523,15 +514,19 @@ void Soak::CheckFiles(const FileMap& before, bool downloadFinished, std::size_t 
         const std::string text = ReadFile(path);
         std::string why;
         if (ext == ".csv") {
-            long lines = CsvRecordLines(text, why);
-            if (lines >= 0 && static_cast<std::size_t>(lines) != records)
-                why = std::to_string(lines) + " record lines for a download of " + std::to_string(records);
+            CsvRecordLines(text, why);
             // Record for record what the logger holds, not only whole.
-            if (why.empty() && m_sim) {
-                const CWingUtilityDlg& dlg = *m_host.dlg;
-                const std::string expected =
-                    test::ExpectedCsv(m_sim->LogSlots(), dlg.m_snText, dlg.m_versionText, dlg.m_langId);
-                if (text != expected) {
+            if (why.empty()) {
+                // The serial number as the logger holds it, or none when an older firmware's
+                // refusal of it was met on the link that saved.
+                const sim::SimConfig logger;  // the soak's loggers keep these of the defaults
+                const std::wstring serial(logger.serialNumber.begin(), logger.serialNumber.end());
+                CGetVersion version;
+                version.m_version = logger.version;
+                const std::wstring board = version.FormatVersion();
+                const unsigned lang = m_host.dlg->m_langId;
+                const std::string expected = test::ExpectedCsv(*held, serial, board, lang);
+                if (text != expected && text != test::ExpectedCsv(*held, L"", board, lang)) {
                     std::size_t at = 0;
                     while (at < text.size() && at < expected.size() && text[at] == expected[at]) ++at;
                     const long line = std::count(expected.begin(), expected.begin() + static_cast<long>(at), '\n');
@@ -563,13 +558,16 @@ void Soak::Unlink(CycleReport& report) {
     CWingUtilityDlg& dlg = *m_host.dlg;
     auto canUnlink = [&] { return dlg.ItemText(IDC_LINK) == dlg.Text(143) && dlg.IsItemEnabled(IDC_LINK); };
     if (!m_host.WaitFor([&] { return m_host.Unlinked() || canUnlink(); }, 60)) {
+        ++m_windowsWithoutLinkOrExit;
         report.violations.push_back("LINK not released within 60 s, cannot unlink");
         return;
     }
     if (m_host.Unlinked()) return;
     m_host.Click(IDC_LINK);
-    if (!m_host.WaitFor([&] { return m_host.Unlinked(); }, 20))
-        report.violations.push_back("not unlinked within 20 s of clicking LINK");
+    if (!m_host.WaitFor([&] { return m_host.Unlinked() && dlg.IsItemEnabled(IDC_EXIT); }, 20)) {
+        ++m_windowsWithoutLinkOrExit;
+        report.violations.push_back("not unlinked with Exit enabled within 20 s of clicking LINK");
+    }
 }
 
 void Soak::PrintSummary(std::FILE* out) const {
@@ -582,6 +580,10 @@ void Soak::PrintSummary(std::FILE* out) const {
             std::fprintf(out, "  %-20s %4d / %d\n", kind.c_str(), n, met == m_faultsMet.end() ? 0 : met->second);
     }
     std::fprintf(out, "saved CSV files that differ from the logger's records: %d\n", m_recordMismatches);
+    std::fprintf(out, "windows left without an enabled LINK or Exit: %d\n", m_windowsWithoutLinkOrExit);
+    if (m_sequences > 0)
+        std::fprintf(out, "button sequences: %d, presses made: %d, slowest answer of the event loop: %ld ms\n",
+                     m_sequences, m_presses, m_slowestLoopMs);
     std::fprintf(out, "refusal codes met:");
     for (int code : m_refusalCodesMet) std::fprintf(out, " %d", code);
     std::fprintf(out, "\noutcomes:\n");

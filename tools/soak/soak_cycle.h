@@ -1,11 +1,14 @@
 #pragma once
-// The fault soak: the real window, offscreen, against a fresh logger simulator per cycle
-// with faults drawn at random from a seed. A cycle links, waits for the status, then sets
+// The soak: the real window, offscreen, against a fresh logger simulator per cycle with
+// faults drawn at random from a seed. A fault cycle links, waits for the status, then sets
 // the logger up (start now) when its switch is on or reads and saves when it is off, and
-// waits for the outcome. After every cycle the process must be responsive, LINK usable,
-// no thread left over, and every file in the log folder complete and from a finished
-// download, its CSV record for record what the logger holds. Used by the wing-soak program and by a short test.
+// waits for the outcome. A button sequence (button_sequence.cpp) opens a window on a slow
+// logger and presses its buttons in random order. After each the process must be
+// responsive, LINK and Exit usable, no thread left over, and every file in the log folder
+// complete and from a finished download, its CSV record for record what the logger holds.
+// Used by the wing-soak program and by short tests.
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -20,11 +23,19 @@
 
 namespace wing::soak {
 
+// A command of the protocol, by command and sub id, with its display name.
+struct CommandId {
+    int command;
+    int sub;
+    const char* name;
+};
+
 // What one cycle did and found.
 struct CycleReport {
     int index = 0;
     std::vector<std::string> faults;     // drawn, e.g. "refusal Read Log code 6"
     std::vector<std::string> faultsMet;  // kinds the logger actually applied
+    std::vector<std::string> presses;    // a button sequence's presses, in order
     std::string action;                  // "setting" or "read and save"
     std::string outcome;                 // "saved", "linked", "refusal report", ...
     std::vector<std::string> violations; // failed checks; empty when the cycle is sound
@@ -41,6 +52,8 @@ public:
     Soak& operator=(const Soak&) = delete;
 
     CycleReport RunCycle(int index);
+    // A fresh window on a slow logger and `presses` random presses, then the checks.
+    CycleReport RunButtonSequence(int index, int presses = 25);
 
     // Counts so far: fault kinds drawn and met, outcomes, and every violation.
     const std::map<std::string, int>& FaultsDrawn() const { return m_faultsDrawn; }
@@ -48,18 +61,36 @@ public:
     const std::map<std::string, int>& Outcomes() const { return m_outcomes; }
     const std::vector<std::string>& Violations() const { return m_violations; }
     int RecordMismatches() const { return m_recordMismatches; }
+    // Windows that did not give back LINK and Exit within their bounds.
+    int WindowsWithoutLinkOrExit() const { return m_windowsWithoutLinkOrExit; }
     const std::set<int>& RefusalCodesMet() const { return m_refusalCodesMet; }
     void PrintSummary(std::FILE* out) const;
 
 private:
-    struct Plan;
+    // What a cycle meets: the logger's configuration with its faults, described.
+    struct Plan {
+        sim::SimConfig config;
+        bool read = false;
+        std::vector<std::string> kinds;
+        std::vector<std::string> details;  // each fault with its parameters
+        CommandId refused{-1, -1, ""};
+        int refusalCode = -1;
+    };
     struct FileState {
         std::filesystem::file_time_type mtime;
         std::uintmax_t size = 0;
     };
     using FileMap = std::map<std::string, FileState>;
 
+    // A message nobody else uses: the probe of the UI thread's responsiveness.
+    static constexpr unsigned kProbeMessage = WM_APP + 1900;
+    static constexpr std::chrono::milliseconds kProbeLost{1000000};
+
     Plan Draw();
+    int Pick(int n) { return static_cast<int>(m_rng() % static_cast<unsigned>(n)); }
+    // How long the event loop takes to handle a posted message (kProbeLost: over 5 s).
+    std::chrono::milliseconds ProbeLatency();
+    std::chrono::milliseconds PauseWithProbe(std::chrono::milliseconds pause);
     void OpenFreshWindow();
     std::string WaitForLink(CycleReport& report);
     std::string RunAction(const Plan& plan, CycleReport& report);
@@ -68,7 +99,9 @@ private:
     void CountFaultsMet(const Plan& plan, CycleReport& report);
     void CheckResponsive(CycleReport& report);
     void CheckThreads(CycleReport& report, int allowedAboveBaseline, const char* when);
-    void CheckFiles(const FileMap& before, bool downloadFinished, std::size_t records, CycleReport& report);
+    // `held`: the logger's records every new or changed file must hold; null when no
+    // download finished, so no file may have been written.
+    void CheckFiles(const FileMap& before, const std::vector<sim::LogSlot>* held, CycleReport& report);
     void Unlink(CycleReport& report);
     FileMap ScanLogFolder() const;
 
@@ -85,6 +118,10 @@ private:
     std::map<std::string, int> m_outcomes;
     std::vector<std::string> m_violations;
     int m_recordMismatches = 0;
+    int m_windowsWithoutLinkOrExit = 0;
+    int m_sequences = 0;
+    int m_presses = 0;
+    long m_slowestLoopMs = 0;
 };
 
 // Threads of this process that run our code: the ones that carry the process's own name
