@@ -54,8 +54,8 @@ void BM_BuildFrame(benchmark::State& state) {
 BENCHMARK(BM_BuildFrame);
 
 // A download's worth of Read Log replies (154 bytes each: 16-byte body, 128-byte page),
-// arriving in chunks of state.range(0) bytes. After each chunk the receive thread runs
-// its passes, and the download task registers the command again for the next page.
+// arriving in chunks of state.range(0) bytes. After each chunk the reader thread cuts
+// out its frames, and the download task registers the command again for the next page.
 void BM_ReceiveReadLogStream(benchmark::State& state) {
     const int chunk = static_cast<int>(state.range(0));
     constexpr int kReplies = 64;

@@ -93,7 +93,7 @@ void CWingUtilityDlg::OnAnswerAcknowledged(CWingMsg* command) {
             m_queryFlow.m_delay = 500;
             EnableCloseItem(true);
             // Run after this answer has been released: a command that asks the user
-            // something must not hold the receive thread while the box is open.
+            // something must not hold the reader thread while the box is open.
             if (IsChecked(IDC_AUTO_READ)) {
                 Defer([this] { OnReadAndSave(); });
             } else if (IsChecked(IDC_AUTO_SET)) {
@@ -106,7 +106,7 @@ void CWingUtilityDlg::OnAnswerAcknowledged(CWingMsg* command) {
         StartFlowDispatch();
     } else if (auto* count = dynamic_cast<CQueryLogNumber*>(command)) {
         m_logCount = count->m_count;
-        m_readLogTask.m_recordCount = count->m_count;
+        m_readLogTask.SetRecordCount(count->m_count);
     } else if (auto* read = dynamic_cast<CReadLog*>(command)) {
         DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE>(read->m_page, LOG_PAGE_SIZE), read->m_firstIndex,
                       m_records, m_logCount);
@@ -123,10 +123,10 @@ void CWingUtilityDlg::OnAnswerAcknowledged(CWingMsg* command) {
 void CWingUtilityDlg::OnAnswerRefused(CWingMsg* command) {
     const unsigned code = command->m_statusCode;
     if (command->IsKindOf<CReadLog>()) {
-        m_readLogTask.m_failed = 1;
+        m_readLogTask.MarkFailed();
         StopCommandFlowAndWait();
     } else if (command->IsKindOf<CQueryLogNumber>()) {
-        m_readLogTask.m_failed = 1;
+        m_readLogTask.MarkFailed();
         EndReadUi(0);
         RunNextFlow();
     } else if (command->IsKindOf<CSetRTC>()) {
@@ -179,7 +179,7 @@ void CWingUtilityDlg::CommonRefusalReport(CWingMsg* command) {
 }
 
 void CWingUtilityDlg::StopCommandFlowAndWait() {
-    m_commandFlow.m_stop = 1;
+    m_commandFlow.RequestStop();
     m_commandFlow.WaitForWorker();
 }
 
@@ -191,7 +191,7 @@ LRESULT CWingUtilityDlg::OnNoResponse(WPARAM wParam, LPARAM) {
     // not replace that report.
     if (m_linkClosing) return 0;
     if (!m_awaitFirstStatus && (command->IsKindOf<CReadLog>() || command->IsKindOf<CQueryLogNumber>()))
-        m_readLogTask.m_failed = 1;
+        m_readLogTask.MarkFailed();
     LockLinkControls();
     SetStatic(IDC_ERROR_LINE, Text(154) + L" [" + command->m_displayName + L"] " + Text(173), DarkRed());
     EnableItem(IDC_EXIT, true);

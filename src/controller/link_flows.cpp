@@ -103,7 +103,7 @@ void CWingUtilityDlg::BuildReadLogFlow() {
 void CWingUtilityDlg::RunNextFlow() {
     std::lock_guard<std::mutex> lock(m_dispatchLock);
     auto stopAndWait = [](CTaskFlow& flow) {
-        flow.m_stop = 1;
+        flow.RequestStop();
         flow.WaitForWorker();
     };
 

@@ -54,8 +54,10 @@ bool Fail(std::string* why, int error) {
 }
 
 // The process's start, for telling a temporary file left by an earlier run from one
-// that a save of this run may be writing.
-const fs::file_time_type kProcessStart = fs::file_time_type::clock::now();
+// that a save of this run may be writing. File times come from the kernel's coarse clock,
+// which may lag this one by a tick: a second of margin keeps a file made just after the
+// start from looking older than it.
+const fs::file_time_type kProcessStart = fs::file_time_type::clock::now() - std::chrono::seconds(1);
 
 bool AllDigits(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });

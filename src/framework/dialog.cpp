@@ -29,6 +29,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "framework/assets.h"
 #include "framework/message_box_qt.h"
@@ -98,6 +99,10 @@ struct CDialog::Impl {
     std::map<int, QWidget*> items;
     std::vector<QWidget*> groupBoxes;
     std::map<unsigned, Handler> messages;
+    // The mapped ids again, for Post on other threads: a message nothing handles is not
+    // queued, so it does not wake the UI thread.
+    mutable std::mutex mappedLock;
+    std::set<unsigned> mapped;
     std::map<int, std::function<void()>> commands;
     std::vector<std::pair<int, QString>> systemMenuItems;
     QFont font;
@@ -482,6 +487,11 @@ LRESULT CDialog::Dispatch(unsigned msg, WPARAM wParam, LPARAM lParam) {
 
 bool CDialog::Post(unsigned msg, WPARAM wParam, LPARAM lParam) {
     if (!m_impl->alive) return false;
+    const bool builtIn = msg == WM_CLOSE || msg == WM_COMMAND || msg == WM_SYSCOMMAND;
+    if (!builtIn) {
+        std::lock_guard<std::mutex> lock(m_impl->mappedLock);
+        if (m_impl->mapped.count(msg) == 0) return true;  // it would change nothing
+    }
     QCoreApplication::postEvent(this, new MessageEvent(msg, wParam, lParam));
     return true;
 }
@@ -506,7 +516,11 @@ LRESULT CDialog::Send(unsigned msg, WPARAM wParam, LPARAM lParam) {
 
 bool CDialog::IsWindow() const { return m_impl->alive; }
 
-void CDialog::MapMessage(unsigned msg, Handler handler) { m_impl->messages[msg] = std::move(handler); }
+void CDialog::MapMessage(unsigned msg, Handler handler) {
+    m_impl->messages[msg] = std::move(handler);
+    std::lock_guard<std::mutex> lock(m_impl->mappedLock);
+    m_impl->mapped.insert(msg);
+}
 
 void CDialog::MapCommand(int id, std::function<void()> handler) { m_impl->commands[id] = std::move(handler); }
 

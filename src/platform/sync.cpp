@@ -1,8 +1,32 @@
 #include "platform/sync.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <thread>
 
 namespace wing {
+
+WakeDescriptor::WakeDescriptor() : m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    // Without it a blocked reader could not be woken; there is no sensible way on.
+    if (m_fd < 0) std::perror("wing-utility: eventfd");
+}
+
+WakeDescriptor::~WakeDescriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+void WakeDescriptor::Signal() {
+    const std::uint64_t one = 1;
+    // Fails only when the counter is full, which still leaves the descriptor readable.
+    [[maybe_unused]] ssize_t n = ::write(m_fd, &one, sizeof one);
+}
+
+void WakeDescriptor::Clear() {
+    std::uint64_t value = 0;
+    [[maybe_unused]] ssize_t n = ::read(m_fd, &value, sizeof value);
+}
 
 void AutoResetEvent::Set() {
     // Notified under the lock: a released waiter may destroy the event (a command object

@@ -35,6 +35,23 @@ private:
     bool m_signalled = false;
 };
 
+// A descriptor that `poll` sees readable from Signal() until Clear(): it wakes a thread
+// blocked in `poll` on other descriptors (an eventfd).
+class WakeDescriptor {
+public:
+    WakeDescriptor();
+    ~WakeDescriptor();
+    WakeDescriptor(const WakeDescriptor&) = delete;
+    WakeDescriptor& operator=(const WakeDescriptor&) = delete;
+
+    int fd() const { return m_fd; }
+    void Signal();
+    void Clear();
+
+private:
+    int m_fd = -1;
+};
+
 // Short-lived threads of one kind (dispatcher, close-link worker, save worker). Starting
 // one never waits for an earlier one, which may still be waiting for the UI thread;
 // finished ones are joined on the next start, and JoinAll waits for the rest.

@@ -11,7 +11,7 @@ void CCmdRegistry::Register(CWingMsg* message) {
     std::lock_guard<std::mutex> lock(m_pendingMutex);
     m_pending.erase(std::remove(m_pending.begin(), m_pending.end(), message), m_pending.end());
     // A new request waits for its own answer. An answer whose task had already given up
-    // (its handler kept the receive thread past the task's last wait) left the event
+    // (its handler kept the reader thread past the task's last wait) left the event
     // signalled; kept, it would pass the next request of this command off as answered.
     message->m_answerEvent.Reset();
     m_pending.push_back(message);

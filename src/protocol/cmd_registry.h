@@ -32,7 +32,7 @@ public:
     HWND m_window = nullptr;
 
 private:
-    // Tasks register while the receive thread searches: the list has its own guard.
+    // Tasks register while the reader thread searches: the list has its own guard.
     mutable std::mutex m_pendingMutex;
     std::vector<CWingMsg*> m_pending;
 };

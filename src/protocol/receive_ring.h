@@ -1,7 +1,7 @@
 #pragma once
 // The receive ring of a serial channel: the reader thread appends what the port
-// delivers, the receive thread cuts one complete frame at a time into the frame
-// buffer. Both threads call these under the channel's lock.
+// delivers and then cuts one complete frame at a time into the frame buffer, under the
+// channel's lock.
 
 #include <cstdint>
 

@@ -1,5 +1,8 @@
 #include "serial/com_port.h"
 
+#include <poll.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -49,30 +52,25 @@ bool CComPortChannel::Open(int baud, int port, int parity) {
     if (!PurgePort()) return false;
 
     m_stop = false;
+    m_wake.Clear();
     m_readerRunning = true;
     m_reader = std::thread(&CComPortChannel::ReaderThread, this);
-    m_receiverRunning = true;
-    m_receiver = std::thread(&CComPortChannel::ReceiveThread, this);
     return stateOk && timeoutsRead && timeoutsSet;
 }
 
-void CComPortChannel::StopThread(std::thread& thread, AutoResetEvent& ended, std::atomic<bool>& running,
-                                 const char* what) {
-    if (!thread.joinable()) return;
-    m_stop = true;
-    if (!ended.Wait(kThreadStopMs)) {
-        // No thread is ever killed. A thread can only be held this long by a window that
-        // does not answer; say so and wait for it.
-        std::fprintf(stderr, "wing-utility: the %s thread did not end within %u ms\n", what, kThreadStopMs);
-    }
-    thread.join();
-    running = false;
-}
-
 void CComPortChannel::Close() {
-    if (!m_port.IsOpen() && !m_reader.joinable() && !m_receiver.joinable()) return;
-    StopThread(m_receiver, m_receiverEnded, m_receiverRunning, "receive");
-    StopThread(m_reader, m_readerEnded, m_readerRunning, "reader");
+    if (!m_port.IsOpen() && !m_reader.joinable()) return;
+    if (m_reader.joinable()) {
+        m_stop = true;
+        m_wake.Signal();
+        if (!m_readerEnded.Wait(kThreadStopMs)) {
+            // No thread is ever killed. The reader can only be held this long by a window
+            // that does not take an answer; say so and wait for it.
+            std::fprintf(stderr, "wing-utility: the reader thread did not end within %u ms\n", kThreadStopMs);
+        }
+        m_reader.join();
+        m_readerRunning = false;
+    }
     m_port.Close();
     m_portNumber = -1;
     m_baud = -1;
@@ -91,48 +89,77 @@ std::uint32_t CComPortChannel::ReadWaiting() {
 }
 
 void CComPortChannel::ReaderThread() {
-    std::unique_lock<std::mutex> lock(m_lock);
+    // Asleep until the port has bytes or Close wakes it: no pass, no timer. A port that
+    // has hung up (the adapter was pulled) stays readable for ever without a byte; it is
+    // left out of the wait from then on, and the requests' attempts report the silence.
+    bool portAlive = true;
     while (!m_stop) {
-        std::memset(m_readBuffer, 0, sizeof m_readBuffer);
-        if (!m_rx.IsRingFull()) {
-            std::uint32_t got = ReadWaiting();
+        pollfd fds[2] = {{m_wake.fd(), POLLIN, 0}, {portAlive ? m_port.fd() : -1, POLLIN, 0}};
+        const int timeout = m_wake.fd() >= 0 ? -1 : static_cast<int>(kPassMs);
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) SleepMs(kPassMs);
+        if (m_stop) break;
+        const short port = fds[1].revents;
+        const bool hungUp = (port & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if ((port & POLLIN) != 0) {
+            if (!ReceiveWaiting()) {
+                if (hungUp) portAlive = false;
+                else SleepMs(kPassMs);
+            }
+        } else if (hungUp) {
+            portAlive = false;
+        }
+    }
+    m_readerEnded.Set();
+}
+
+bool CComPortChannel::ReceiveWaiting() {
+    bool any = false;
+    for (;;) {
+        std::uint32_t got = 0;
+        {
+            // Read and stored under the lock: a request's discard of what has arrived
+            // before it cannot fall between the two.
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (m_rx.IsRingFull()) {
+                // Only bytes that never make a frame can fill it: drop them, or the port
+                // would stay readable and the reader spin.
+                m_rx.Reset();
+            }
+            got = ReadWaiting();
             if (got > 0) {
                 m_rx.AppendBytes(m_readBuffer, static_cast<int>(got));
                 std::memset(m_readBuffer, 0, sizeof m_readBuffer);
             }
         }
-        lock.unlock();
-        SleepMs(kPassMs);
-        lock.lock();
+        if (got == 0) return any;
+        any = true;
+        DispatchFrames();
     }
-    lock.unlock();
-    m_readerEnded.Set();
 }
 
-void CComPortChannel::ReceiveThread() {
+void CComPortChannel::DispatchFrames() {
     std::uint8_t frame[kFrameBufferSize];
-    std::unique_lock<std::mutex> lock(m_lock);
-    while (!m_stop) {
+    for (;;) {
         CProtocol* protocol = nullptr;
         int length = 0;
-        if (!m_rx.IsRingEmpty()) {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (m_rx.IsRingEmpty()) return;
+            const int readBefore = m_rx.m_read;
             m_rx.ExtractFrame();
             if (m_rx.m_current != nullptr && m_rx.m_frameLength > 0 && m_rx.m_frameLength <= kFrameBufferSize) {
                 protocol = m_rx.m_current;
                 length = m_rx.m_frameLength;
                 std::memcpy(frame, m_rx.m_frame, static_cast<std::size_t>(length));
+            } else if (m_rx.m_read == readBefore) {
+                return;  // the rest of a frame is on its way
             }
         }
-        lock.unlock();
         // The frame is parsed, and its answer handed to the window, outside the lock: a
         // task that writes its next request must be able to clear the ring meanwhile,
         // also while the window's handling of this answer waits for that task.
         if (protocol != nullptr) protocol->Parse(frame, length);
-        SleepMs(kPassMs);
-        lock.lock();
     }
-    lock.unlock();
-    m_receiverEnded.Set();
 }
 
 void CComPortChannel::DiscardUnparsed() {

@@ -1,6 +1,6 @@
 #pragma once
 // The COM port: the settings object the window and flows use, and the open channel with
-// its reader and receive threads and the send-and-wait of a request.
+// its reader thread and the send-and-wait of a request.
 
 #include <atomic>
 #include <cstdint>
@@ -18,9 +18,13 @@ namespace wing {
 
 class CWingMsg;
 
+// One reader thread per open port. It sleeps in `poll` until bytes arrive or Close wakes
+// it, appends them to the ring and hands each complete frame to the parser at once; the
+// parser's answer reaches the window before the waiting request is released.
 class CComPortChannel {
 public:
     static constexpr std::uint32_t kQueueSize = 10240;
+    // The pause that keeps a port reporting readable without bytes from spinning the reader.
     static constexpr std::uint32_t kPassMs = 10;
     static constexpr std::uint32_t kAttemptMs = 1000;
     static constexpr int kAttempts = 3;
@@ -37,7 +41,7 @@ public:
     bool SendAndWait(const std::uint8_t* frame, std::uint16_t length, CWingMsg* message);
 
     bool IsOpen() const { return m_port.IsOpen(); }
-    bool ThreadsRunning() const { return m_readerRunning || m_receiverRunning; }
+    bool ThreadsRunning() const { return m_readerRunning; }
 
     SerialDevice m_port;
     HWND m_window = nullptr;
@@ -53,23 +57,23 @@ public:
 
 private:
     void ReaderThread();
-    void ReceiveThread();
+    // Reads everything waiting, chunk by chunk, each followed by its frames' dispatch.
+    // False when the port said it was readable and had nothing.
+    bool ReceiveWaiting();
+    // Cuts every complete frame out of the ring and parses it, outside the lock.
+    void DispatchFrames();
     // Reads what is waiting into the read buffer; the count read.
     std::uint32_t ReadWaiting();
     bool PurgePort();
     // Drops every byte that has arrived and not yet been parsed, in the port and in the ring.
     void DiscardUnparsed();
-    // Sets the stop flag and waits for a thread to end within its bound.
-    void StopThread(std::thread& thread, AutoResetEvent& ended, std::atomic<bool>& running, const char* what);
 
     // The one lock of the channel, alive from construction to destruction.
     std::mutex m_lock;
     std::thread m_reader;
-    std::thread m_receiver;
     AutoResetEvent m_readerEnded;
-    AutoResetEvent m_receiverEnded;
     std::atomic<bool> m_readerRunning{false};
-    std::atomic<bool> m_receiverRunning{false};
+    WakeDescriptor m_wake;  // Close ends the reader's wait with it
 };
 
 class CComPortOpeation : public CObject {

@@ -1,5 +1,7 @@
 #include "tasks/task.h"
 
+#include <chrono>
+
 #include <algorithm>
 
 #include "protocol/cmd_factory.h"
@@ -84,12 +86,25 @@ bool CProcessErrorTask::Run() { return true; }
 
 const wchar_t* CReadLogTask::GetName() { return m_name; }
 
+void CReadLogTask::SetRecordCount(std::uint32_t count) {
+    m_recordCount = count;
+    if (m_flow != nullptr) m_flow->Wake();
+}
+
+void CReadLogTask::MarkFailed() {
+    m_failed = 1;
+    if (m_flow != nullptr) m_flow->Wake();
+}
+
 bool CReadLogTask::WaitForCount() {
-    std::uint32_t waited = 0;
+    // Woken by the count, a failure or the flow's stop; the bound counts from the start.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCountWaitMs);
     while (m_recordCount == kCountUnknown) {
-        if (m_failed || (m_flow != nullptr && m_flow->m_stop) || waited >= kCountWaitMs) return false;
-        SleepMs(kPollMs);
-        waited += kPollMs;
+        if (m_failed || m_flow == nullptr || m_flow->m_stop) return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return false;
+        m_flow->WaitForWake(static_cast<std::uint32_t>(left));
     }
     return true;
 }
@@ -162,7 +177,7 @@ bool CReadLogTask::Run() {
             return false;
         }
         PostToFlowWindow(WM_LOG_PROGRESS, index, 0);
-        SleepMs(kPollMs);
+        SleepMs(kPagePauseMs);
     }
     PostToFlowWindow(WM_LOG_READ_DONE, count, 0);
     return true;

@@ -73,12 +73,18 @@ public:
     static constexpr std::uint32_t kCountUnknown = 0xFFFFFFFFu;
     static constexpr std::uint16_t kMaxRecords = 2048;
     static constexpr std::uint16_t kPageRecords = 8;
-    static constexpr std::uint32_t kPollMs = 10;
+    // The pause after each page, which the logger may need before the next request.
+    static constexpr std::uint32_t kPagePauseMs = 10;
     // How long the count may take to reach the window after its answer was delivered.
     static constexpr std::uint32_t kCountWaitMs = 10000;
 
     const wchar_t* GetName() override;
     bool Run() override;
+
+    // The window's part: the count stored, or the download given up. Either ends the
+    // task's wait for the count at once.
+    void SetRecordCount(std::uint32_t count);
+    void MarkFailed();
 
     std::atomic<std::uint32_t> m_recordCount{kCountUnknown};
     CReadLog* m_readMessage = nullptr;
@@ -86,8 +92,8 @@ public:
     std::atomic<int> m_failed{0};
 
 private:
-    // Waits until the window has stored the count; false when the failed or stop flag
-    // ended the wait or the count never came.
+    // Waits, asleep, until the window has stored the count; false when the failed or
+    // stop flag ended the wait or the count never came.
     bool WaitForCount();
 };
 

@@ -61,6 +61,7 @@ bool CTaskFlow::Start() {
         m_thread.join();
     }
     m_stop = 0;
+    m_wake.Reset();
     m_endAtOnce = false;
     m_exitCode = 0;
     m_ended.Reset();
@@ -74,8 +75,17 @@ bool CTaskFlow::Start() {
     return true;
 }
 
-void CTaskFlow::Stop() {
+void CTaskFlow::RequestStop() {
     m_stop = 1;
+    Wake();
+}
+
+void CTaskFlow::Wake() { m_wake.Set(); }
+
+bool CTaskFlow::WaitForWake(std::uint32_t ms) { return m_wake.Wait(ms); }
+
+void CTaskFlow::Stop() {
+    RequestStop();
     std::lock_guard<std::mutex> lock(m_threadLock);
     if (!m_thread.joinable()) return;
     SleepMs(kStopPauseMs);

@@ -35,6 +35,12 @@ public:
     bool Start();
     // Stop flag, a 1 s pause, then a bounded wait for the worker.
     void Stop();
+    // Raises the stop flag and wakes a task waiting in WaitForWake.
+    void RequestStop();
+    // Wakes a task of this flow waiting in WaitForWake: what it waits for may have come.
+    void Wake();
+    // For a task on the worker thread: waits until woken or `ms` have passed.
+    bool WaitForWake(std::uint32_t ms);
     // The owner's wait for the worker, without a time limit.
     void WaitForWorker();
     bool PostToWindow(unsigned msg, WPARAM wParam, LPARAM lParam);
@@ -63,6 +69,7 @@ private:
     std::mutex m_threadLock;  // Start, Stop and the owner's wait come from different threads
     std::thread m_thread;
     AutoResetEvent m_ended;
+    AutoResetEvent m_wake;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_endAtOnce{false};
     std::atomic<int> m_exitCode{0};

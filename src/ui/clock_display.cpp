@@ -40,8 +40,9 @@ void CWingUtilityDlg::ClockThread() {
         Post(WM_CLOCK_READY, 0, 0);
     } else if (m_ntpPending) {
         SyncClockFromServer(m_ntpServer, m_ntpClock, m_ntpConnectivity);  // silent either way
-        Post(WM_CLOCK_READY, 0, 0);
+        // Cleared before the window hears of it: whoever the ready message reaches sees it done.
         m_ntpPending = 0;
+        Post(WM_CLOCK_READY, 0, 0);
     }
 
     double start = PerformanceSeconds();

@@ -69,6 +69,7 @@ CColorFontStatic& CColorFontStatic::SetTextColor(const QColor& colour) {
         QMetaObject::invokeMethod(this, [this, colour] { SetTextColor(colour); }, Qt::QueuedConnection);
         return *this;
     }
+    if (colour == m_textColor) return *this;  // the status poll sets the same colours again and again
     m_textColor = colour;
     Redraw();
     return *this;
@@ -124,7 +125,9 @@ CColorFontStatic& CColorFontStatic::SetPointSize(int points) {
     }
     double dpi = 96.0;
     if (auto* s = screen() ? screen() : QGuiApplication::primaryScreen()) dpi = s->logicalDotsPerInchY();
-    m_description.height = HeightForPoints(points, dpi);
+    const int height = HeightForPoints(points, dpi);
+    if (height == m_description.height && m_description.width == 0) return *this;
+    m_description.height = height;
     m_description.width = 0;
     RebuildFont();
     Redraw();

@@ -155,14 +155,17 @@ void CWingUtilityDlg::ShowDeviceStatus(const CQueryStatus& answer) {
         RefreshStatusList(answer);
     }
     m_battery = answer.m_battery;
+    QColor lamp = DarkGreen();
     if (m_battery == 0) {
-        m_lampColor = palette().color(QPalette::Button);
+        lamp = palette().color(QPalette::Button);
     } else if (m_battery < m_threshold) {
-        m_lampColor = DarkRed();
-    } else {
-        m_lampColor = DarkGreen();
+        lamp = DarkRed();
     }
-    RepaintLamp();
+    // Every status answer comes here, twice a second: only a change is painted.
+    if (lamp != m_lampColor) {
+        m_lampColor = lamp;
+        RepaintLamp();
+    }
     wchar_t volts[32];
     std::swprintf(volts, std::size(volts), L"%.1f V", m_battery / 10.0);
     SetStatic(IDC_BATTERY, volts, DarkBlue());

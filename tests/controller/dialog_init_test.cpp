@@ -209,12 +209,12 @@ TEST_F(DialogInit, WithTimeSynchronisationLinkWaitsForTheAttemptToEnd) {
         return false;
     };
     dlg->Create();
-    ASSERT_TRUE(PumpUntil([&] { return asked.load(); }, 3s));
+    ASSERT_TRUE(PumpUntil([&] { return asked.load(); }, 10s));
     test::PumpFor(300ms);
     EXPECT_FALSE(dlg->IsItemEnabled(IDC_LINK));
     EXPECT_FALSE(dlg->IsItemEnabled(IDC_EXIT));
     release = true;
-    ASSERT_TRUE(PumpUntil([&] { return dlg->IsItemEnabled(IDC_LINK); }, 3s));
+    ASSERT_TRUE(PumpUntil([&] { return dlg->IsItemEnabled(IDC_LINK); }, 10s));
     EXPECT_TRUE(dlg->IsItemEnabled(IDC_EXIT));
     EXPECT_EQ(dlg->m_ntpPending, 0);
 }

@@ -101,6 +101,8 @@ const Ending kEndings[] = {
      [](WindowHost& h, const sim::LoggerSimulator&) { return ReadMessageStartsWith(h, 151); }, AttemptClose},
 };
 
+void PrintTo(const Ending& ending, std::ostream* os) { *os << ending.name; }
+
 class Endings : public ::testing::TestWithParam<Ending> {};
 
 TEST_P(Endings, LinkAndExitComeBackAndTheNextLinkWorks) {

@@ -28,7 +28,7 @@ TEST(Failures, RefusedDeleteLogShowsTheRefusalAndClosesTheLink) {
 }
 
 TEST(Failures, ARefusedSetModeDoesNotPassTheNextOneOffAsAnswered) {
-    // The refusal's handler holds the receive thread until the Setting flow gives up, so
+    // The refusal's handler holds the reader thread until the Setting flow gives up, so
     // the refusal's signal arrives after nobody waits for it. The next Setting's Set Mode
     // loses its first reply: it must be sent again and verified, not taken as answered.
     auto logger = Logger();

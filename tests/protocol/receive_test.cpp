@@ -19,8 +19,8 @@ using test::RecordingWindow;
 using test::StatusReply;
 using Bytes = std::vector<std::uint8_t>;
 
-// The receive side of a channel without the port: what the reader thread appends, the
-// receive thread extracts and parses.
+// The receive side of a channel without the port: what the reader thread appends,
+// extracts and parses.
 struct ReceiveSide {
     ReceiveSide() : ring(&protocol) {
         protocol.m_registry = &registry;
@@ -154,7 +154,7 @@ TEST(Receive, DuplicateReplyFindsNothingPending) {
 }
 
 TEST(Receive, AnAnswerNobodyWaitedForDoesNotAnswerTheNextRequest) {
-    // The window's handler held the receive thread until the task had given up, so the
+    // The window's handler held the reader thread until the task had given up, so the
     // answer's signal is left behind; the command's next request must wait for its own.
     ReceiveSide rx;
     CSetMode mode;

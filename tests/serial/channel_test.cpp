@@ -88,7 +88,7 @@ TEST_F(Channel, OpenOfAnUnmappedPortFailsCleanly) {
     EXPECT_TRUE(channel.Open(115200, kCom, 0));
 }
 
-TEST_F(Channel, AnswerArrivesThroughTheReaderAndReceiveThreads) {
+TEST_F(Channel, AnswerArrivesThroughTheReaderThread) {
     peer.Start([](const Bytes& req) { return req[8] == 1 && req[10] == 1 ? test::DataReply(1, 1, {4, 3, 2, 1}) : Bytes{}; });
     ASSERT_TRUE(channel.Open(115200, kCom, 0));
     CGetVersion version;
@@ -158,6 +158,31 @@ TEST_F(Channel, SendCommandReportsNoResponse) {
     ASSERT_EQ(posted.size(), 1u);
     EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(&status));
     EXPECT_FALSE(posted[0].sent);
+}
+
+TEST_F(Channel, CloseWakesTheReaderFromItsWaitAtOnce) {
+    peer.Start([](const Bytes&) { return Bytes{}; });
+    ASSERT_TRUE(channel.Open(115200, kCom, 0));
+    SleepMs(50);  // the reader is asleep on the silent port by now
+    auto t0 = Clock::now();
+    channel.Close();
+    EXPECT_LT(SecondsSince(t0), 0.1);
+    EXPECT_FALSE(channel.ThreadsRunning());
+}
+
+TEST_F(Channel, AReplyArrivingByteByByteIsDispatchedOnce) {
+    peer.Start([](const Bytes&) { return Bytes{}; });
+    ASSERT_TRUE(channel.Open(115200, kCom, 0));
+    CDeleteLog del;
+    registry.Register(&del);
+    for (std::uint8_t byte : test::DataReply(3, 2)) {
+        peer.Write({byte});
+        SleepMs(50);
+    }
+    ASSERT_TRUE(del.m_answerEvent.Wait(1000));
+    EXPECT_EQ(window.Count(WM_DEVICE_ANSWER), 1u);
+    EXPECT_EQ(window.Count(WM_FRAME_ERROR), 0u);
+    EXPECT_FALSE(registry.IsPending(&del));
 }
 
 TEST_F(Channel, HangUpLeavesNoSpinningThreadAndCloseEndsInBound) {

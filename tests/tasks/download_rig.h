@@ -42,7 +42,7 @@ struct DownloadRig {
         end.m_terminal = 1;
         window.OnSend([this](unsigned msg, WPARAM wp, LPARAM lp) { return OnAnswer(msg, wp, lp); });
         window.OnPost([this](unsigned msg, WPARAM, LPARAM) {
-            if (msg == WM_NO_RESPONSE) task.m_failed = 1;
+            if (msg == WM_NO_RESPONSE) task.MarkFailed();
             return LRESULT{0};
         });
     }
@@ -68,9 +68,9 @@ struct DownloadRig {
         if (msg != WM_DEVICE_ANSWER) return 0;
         auto* m = reinterpret_cast<CWingMsg*>(wp);
         if (lp != 0) {
-            task.m_failed = 1;  // a refusal of the count or of a page
+            task.MarkFailed();  // a refusal of the count or of a page
         } else if (m == &count) {
-            task.m_recordCount = countOverride >= 0 ? static_cast<std::uint32_t>(countOverride) : count.m_count;
+            task.SetRecordCount(countOverride >= 0 ? static_cast<std::uint32_t>(countOverride) : count.m_count);
         } else if (m == &read) {
             pages.emplace_back(read.m_page, read.m_page + sizeof read.m_page);
             task.m_failed = 0;

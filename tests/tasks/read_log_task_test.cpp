@@ -86,7 +86,7 @@ TEST(Download, CountOfZeroOrAbove2048IsAnEmptyLog) {
 TEST(Download, StopFlagEndsTheDownloadBeforeTheNextPage) {
     DownloadRig rig(LogOf(64));
     rig.onPage = [&](int n) {
-        if (n == 3) rig.flow.m_stop = 1;
+        if (n == 3) rig.flow.RequestStop();
     };
     ASSERT_TRUE(rig.Open());
     rig.RunToEnd();
@@ -99,7 +99,7 @@ TEST(Download, StopFlagEndsTheDownloadBeforeTheNextPage) {
 TEST(Download, PageFlaggedByTheWindowEndsWithReadError) {
     DownloadRig rig(LogOf(64));
     rig.onPage = [&](int n) {
-        if (n == 2) rig.task.m_failed = 1;
+        if (n == 2) rig.task.MarkFailed();
     };
     ASSERT_TRUE(rig.Open());
     rig.RunToEnd();

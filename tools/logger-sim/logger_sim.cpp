@@ -317,7 +317,7 @@ void LoggerSimulator::Run() {
     std::uint8_t buf[4096];
     while (!m_stop && !m_hungUp) {
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        int r = ::poll(fds, 2, 20);
+        int r = ::poll(fds, 2, m_config.faults.garbageStream ? 0 : 20);
         if (r < 0 && errno != EINTR) break;
         if (fds[1].revents & POLLIN) {
             while (::read(m_wake[0], buf, sizeof buf) > 0) {
@@ -337,7 +337,20 @@ void LoggerSimulator::Run() {
             SleepMs(10);  // nobody on the other side; nothing to do
         }
         ProcessInput();
+        // Between replies only, so no reply is cut by it.
+        if (m_config.faults.garbageStream && m_rx.empty() && !m_stop && !m_hungUp) SendGarbageChunk();
     }
+}
+
+void LoggerSimulator::SendGarbageChunk() {
+    std::uint8_t chunk[64];
+    for (auto& byte : chunk) {
+        auto b = static_cast<std::uint8_t>(m_rng() % 255);
+        byte = b >= 0xA0 ? b + 1 : b;  // never 0xA0: no false start marker
+    }
+    // Unpaced, a full terminal buffer holds the writer up; a short rest keeps the stream
+    // from owning a core of its own.
+    if (!WriteRaw(chunk, sizeof chunk) || !m_config.pacing) SleepMs(1);
 }
 
 void LoggerSimulator::ProcessInput() {

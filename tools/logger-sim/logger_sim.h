@@ -62,6 +62,7 @@ struct Faults {
     std::vector<Refusal> refusals;
     std::vector<ReplyFault> replyFaults;
     int garbageBytes = 0;        // random bytes (never a start marker) before every reply
+    bool garbageStream = false;  // between replies, random bytes without pause (at the line speed)
     int splitMaxChunk = 0;       // > 0: replies go out in random chunks of 1..N bytes
     int splitDelayMs = 0;        //      with this pause between chunks
     int replyDelayMs = 0;        // pause before every reply
@@ -176,6 +177,8 @@ private:
                    const std::string& fields);
     bool WriteBytes(const std::uint8_t* data, std::size_t length);
     void SendLateCopy();
+    // 64 random bytes that never hold a start marker, as the garbage stream sends them.
+    void SendGarbageChunk();
     bool WriteRaw(const std::uint8_t* data, std::size_t length);
     bool SleepUntil(Clock::time_point when);  // false when stopping
     bool SleepMs(int ms) { return SleepUntil(Clock::now() + std::chrono::milliseconds(ms)); }

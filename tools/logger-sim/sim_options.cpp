@@ -87,6 +87,7 @@ const char* SimUsage() {
            "  --duplicate N[@C.S]      send every Nth reply twice\n"
            "  --duplicate-late N[@C.S] send every Nth reply again when the next request arrives\n"
            "  --garbage N              N random bytes before every reply\n"
+           "  --garbage-stream         random bytes without pause between replies\n"
            "  --split MAX[:MS]         replies in random chunks of 1..MAX bytes, MS apart\n"
            "  --delay MS               wait MS before every reply\n"
            "  --board-missing FROM[:TO]  status refused with code 8 between these seconds\n"
@@ -210,6 +211,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         else if (name == "--duplicate") ok = replyFault(ReplyFaultKind::Duplicate);
         else if (name == "--duplicate-late") ok = replyFault(ReplyFaultKind::DuplicateLate);
         else if (name == "--garbage") ok = integer(0, 4096, f.garbageBytes);
+        else if (name == "--garbage-stream" && flag()) f.garbageStream = true;
         else if (name == "--split") {
             if (!take()) return bad("needs a value");
             auto parts = Split(value, ':');

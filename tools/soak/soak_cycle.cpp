@@ -260,8 +260,8 @@ CycleReport Soak::RunCycle(int index) {
                                     Narrow(m_host.dlg->ItemText(IDC_LINK)) + "\", " +
                                     (m_host.dlg->IsItemEnabled(IDC_LINK) ? "enabled" : "disabled") + ")");
     }
-    // Linked: the simulator, the port's reader and receive threads and the poll's worker.
-    CheckThreads(report, m_host.Linked() ? 4 : 1, "after the outcome");
+    // Linked: the simulator, the port's reader thread and the poll's worker.
+    CheckThreads(report, m_host.Linked() ? 3 : 1, "after the outcome");
     CheckFiles(before, saved ? &held : nullptr, report);
 
     split(report.checkSeconds);

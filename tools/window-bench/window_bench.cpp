@@ -1,11 +1,15 @@
-// wing-window-bench COM OUTDIR: the real window, offscreen, in station mode on COM (a
-// simulator running in another process), with drive C: under OUTDIR. Prints one line per
-// figure: name, value, unit.
+// wing-window-bench COM OUTDIR [--garbage]: the real window, offscreen, in station mode on
+// COM (a simulator running in another process), with drive C: under OUTDIR. Prints one
+// line per figure: name, value, unit. With --garbage the logger streams garbage between
+// its replies: the figures are the cost of that while linked, and how fast LINK answers.
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <dirent.h>
 
 #include <sys/resource.h>
 
@@ -14,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
 
 #include "controller/wing_utility_dlg.h"
 #include "framework/message_box_qt.h"
@@ -29,27 +34,89 @@ double CpuSeconds() {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-// Waits in the event loop, sleeping between passes so the wait itself costs no CPU.
+// Runs the event loop as the application does (asleep until an event comes) until `done`
+// holds, looked at every 20 ms, or `ms` have passed.
 bool Wait(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents);
-        QThread::msleep(20);
-    }
-    return true;
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (done()) loop.quit();
+    });
+    look.start(20);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
 }
+
+// The event loop alone for `ms`: no look-ups of our own to wake it.
+void Idle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+long StatusField(const std::string& path, const char* field) {
+    std::ifstream in(path);
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
+    return 0;
+}
+
+// Context switches of every thread of the process: each is a wake-up, or a preemption.
+long ContextSwitches() {
+    long total = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(dir)) {
+            if (e->d_name[0] == '.') continue;
+            const std::string status = std::string("/proc/self/task/") + e->d_name + "/status";
+            total += StatusField(status, "voluntary_ctxt_switches") + StatusField(status, "nonvoluntary_ctxt_switches");
+        }
+        closedir(dir);
+    }
+    return total;
+}
+
+double RssMiB() { return StatusField("/proc/self/status", "VmRSS") / 1024.0; }
 
 void Figure(const char* name, double value, const char* unit) { std::printf("%s %.3f %s\n", name, value, unit); }
 
 }  // namespace
 
+// Linked to a logger that streams garbage: CPU and memory over 30 s, then Disconnect and LINK.
+int GarbageRun(CWingUtilityDlg& dlg) {
+    auto linkButton = [&] { return dynamic_cast<QAbstractButton*>(dlg.Item(IDC_LINK)); };
+    Idle(1000);
+    const double rss0 = RssMiB();
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer span;
+    span.start();
+    Idle(30000);
+    Figure("garbage_cpu", 100.0 * (CpuSeconds() - cpu0) / (span.nsecsElapsed() / 1e9), "%");
+    Figure("garbage_rss_start", rss0, "MiB");
+    Figure("garbage_rss_end", RssMiB(), "MiB");
+
+    QElapsedTimer unlink;
+    unlink.start();
+    linkButton()->click();
+    bool down = Wait([&] { return dlg.ItemText(IDC_LINK) == dlg.Text(157) && dlg.IsItemEnabled(IDC_LINK); }, 20000);
+    Figure("garbage_unlink", unlink.nsecsElapsed() / 1e9, "s");
+    QElapsedTimer relink;
+    relink.start();
+    linkButton()->click();
+    bool up = Wait([&] { return dlg.Progress(IDC_LINK_PROGRESS) == 100; }, 20000);
+    Figure("garbage_relink", relink.nsecsElapsed() / 1e9, "s");
+    return down && up ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: wing-window-bench COM OUTDIR\n");
+        std::fprintf(stderr, "usage: wing-window-bench COM OUTDIR [--garbage]\n");
         return 2;
     }
+    const bool garbage = argc > 3 && std::string(argv[3]) == "--garbage";
     int com = std::atoi(argv[1]);
     fs::path out = fs::absolute(argv[2]);
     fs::create_directories(out / "c");
@@ -75,13 +142,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the logger on COM%d did not link\n", com);
         return 1;
     }
+    if (garbage) {
+        int result = GarbageRun(dlg);
+        dlg.DestroyWindow();
+        return result;
+    }
     // Idle while linked: the status poll every 500 ms and the clock.
-    Wait([] { return false; }, 1000);
-    double cpu0 = CpuSeconds();
+    Idle(1000);
+    const double cpu0 = CpuSeconds();
+    const long switches0 = ContextSwitches();
     QElapsedTimer idle;
     idle.start();
-    Wait([] { return false; }, 10000);
-    Figure("idle_cpu", 100.0 * (CpuSeconds() - cpu0) / (idle.nsecsElapsed() / 1e9), "%");
+    Idle(30000);
+    const double idleSeconds = idle.nsecsElapsed() / 1e9;
+    Figure("idle_cpu", 100.0 * (CpuSeconds() - cpu0) / idleSeconds, "%");
+    Figure("idle_wakeups", (ContextSwitches() - switches0) / idleSeconds, "/s");
 
     QElapsedTimer read;
     read.start();
