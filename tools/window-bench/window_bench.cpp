@@ -81,6 +81,23 @@ long ContextSwitches() {
 
 double RssMiB() { return StatusField("/proc/self/status", "VmRSS") / 1024.0; }
 
+// The event loop alone for 30 s after a settling second: CPU in % of one core, and the
+// process's context switches per second.
+struct IdleCost {
+    double cpuPercent = 0;
+    double wakeups = 0;
+};
+IdleCost IdleThirtySeconds() {
+    Idle(1000);
+    const double cpu0 = CpuSeconds();
+    const long switches0 = ContextSwitches();
+    QElapsedTimer span;
+    span.start();
+    Idle(30000);
+    const double seconds = span.nsecsElapsed() / 1e9;
+    return {100.0 * (CpuSeconds() - cpu0) / seconds, (ContextSwitches() - switches0) / seconds};
+}
+
 void Figure(const char* name, double value, const char* unit) { std::printf("%s %.3f %s\n", name, value, unit); }
 
 }  // namespace
@@ -88,13 +105,8 @@ void Figure(const char* name, double value, const char* unit) { std::printf("%s 
 // Linked to a logger that streams garbage: CPU and memory over 30 s, then Disconnect and LINK.
 int GarbageRun(CWingUtilityDlg& dlg) {
     auto linkButton = [&] { return dynamic_cast<QAbstractButton*>(dlg.Item(IDC_LINK)); };
-    Idle(1000);
     const double rss0 = RssMiB();
-    const double cpu0 = CpuSeconds();
-    QElapsedTimer span;
-    span.start();
-    Idle(30000);
-    Figure("garbage_cpu", 100.0 * (CpuSeconds() - cpu0) / (span.nsecsElapsed() / 1e9), "%");
+    Figure("garbage_cpu", IdleThirtySeconds().cpuPercent, "%");
     Figure("garbage_rss_start", rss0, "MiB");
     Figure("garbage_rss_end", RssMiB(), "MiB");
 
@@ -148,15 +160,9 @@ int main(int argc, char** argv) {
         return result;
     }
     // Idle while linked: the status poll every 500 ms and the clock.
-    Idle(1000);
-    const double cpu0 = CpuSeconds();
-    const long switches0 = ContextSwitches();
-    QElapsedTimer idle;
-    idle.start();
-    Idle(30000);
-    const double idleSeconds = idle.nsecsElapsed() / 1e9;
-    Figure("idle_cpu", 100.0 * (CpuSeconds() - cpu0) / idleSeconds, "%");
-    Figure("idle_wakeups", (ContextSwitches() - switches0) / idleSeconds, "/s");
+    const IdleCost idle = IdleThirtySeconds();
+    Figure("idle_cpu", idle.cpuPercent, "%");
+    Figure("idle_wakeups", idle.wakeups, "/s");
 
     QElapsedTimer read;
     read.start();
