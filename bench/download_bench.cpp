@@ -29,7 +29,7 @@ using SteadyClock = std::chrono::steady_clock;
 // request was whole, when the reply started out) and the tool's answer times.
 struct PageSplit {
     double logger = 0;     // request whole -> reply starts out
-    double polling = 0;    // reply's last byte visible -> answer dispatched
+    double polling = 0;    // reply's last byte written -> answer dispatched
     double pollingP99 = 0; //   its 99th percentile over the pages
     double toRequest = 0;  // answer dispatched -> next request's first byte
     int pages = 0;
@@ -37,10 +37,13 @@ struct PageSplit {
 
 PageSplit SplitPages(const std::vector<wing::sim::FrameLogEntry>& log, SteadyClock::time_point simStart,
                      const std::vector<SteadyClock::time_point>& answers) {
-    std::vector<double> requests, replies;
+    std::vector<double> requests, replies, lastBytes;
     for (const auto& e : log) {
         if (e.command != 3 || e.sub != 0) continue;  // Read Log only
         (e.fromPc ? requests : replies).push_back(e.seconds * 1000.0);
+        // The simulator notes when a reply's last byte went out; the line's time stands
+        // in where it did not.
+        if (!e.fromPc) lastBytes.push_back(e.sentSeconds >= 0 ? e.sentSeconds * 1000.0 : e.seconds * 1000.0 + kReplyWireMs);
     }
     std::vector<double> answered;
     for (auto t : answers) answered.push_back(std::chrono::duration<double, std::milli>(t - simStart).count());
@@ -49,7 +52,7 @@ PageSplit SplitPages(const std::vector<wing::sim::FrameLogEntry>& log, SteadyClo
     std::size_t n = std::min({requests.size(), replies.size(), answered.size()});
     for (std::size_t i = 0; i + 1 < n; ++i) {
         split.logger += replies[i] - requests[i];
-        polling.push_back(answered[i] - (replies[i] + kReplyWireMs));
+        polling.push_back(answered[i] - lastBytes[i]);
         split.polling += polling.back();
         split.toRequest += (requests[i + 1] - kRequestWireMs) - answered[i];
         ++split.pages;

@@ -294,10 +294,17 @@ void LoggerSimulator::SetFrameLogSink(std::function<void(const std::string&)> si
     m_sink = std::move(sink);
 }
 
-void LoggerSimulator::AddLog(FrameLogEntry entry) {
+std::size_t LoggerSimulator::AddLog(FrameLogEntry entry) {
     std::lock_guard<std::mutex> lock(m_logMutex);
     if (m_sink) m_sink(entry.text);
     m_frameLog.push_back(std::move(entry));
+    return m_frameLog.size() - 1;
+}
+
+void LoggerSimulator::MarkSent(std::size_t index) {
+    const double now = Seconds();
+    std::lock_guard<std::mutex> lock(m_logMutex);
+    if (index < m_frameLog.size()) m_frameLog[index].sentSeconds = now;
 }
 
 double LoggerSimulator::Seconds() const { return duration<double>(Clock::now() - m_startedAt).count(); }
@@ -626,12 +633,13 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
     e.note = note;
     e.text = Format("%9.3f DEV>PC %s %d.%d type %d %s%s", e.seconds, CommandName(command, sub).c_str(), command, sub,
                     type, fields.c_str(), note.empty() ? "" : (" [" + note + "]").c_str());
-    AddLog(std::move(e));
+    const std::size_t logged = AddLog(std::move(e));
     if (drop) return;
 
     if (faults.replyDelayMs > 0 && !SleepMs(faults.replyDelayMs)) return;
     if (!garbage.empty() && !WriteBytes(garbage.data(), garbage.size())) return;
     if (!WriteBytes(frame.data(), frame.size())) return;
+    MarkSent(logged);
     if (duplicate) WriteBytes(frame.data(), frame.size());
     if (late) m_lateCopy = frame;
 }

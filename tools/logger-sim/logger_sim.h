@@ -119,6 +119,7 @@ struct FrameLogEntry {
     std::vector<std::uint8_t> frame;
     std::string note;  // faults applied, frame errors
     std::string text;  // the readable line
+    double sentSeconds = -1;  // a reply: when its last byte was written (-1: not written)
 };
 
 struct SimPort {
@@ -186,7 +187,9 @@ private:
     void CloseFds();
     double Seconds() const;
     std::uint32_t DeviceClock() const;  // needs m_stateMutex
-    void AddLog(FrameLogEntry entry);
+    // The entry's index in the frame log.
+    std::size_t AddLog(FrameLogEntry entry);
+    void MarkSent(std::size_t index);
 
     SimConfig m_config;
     std::vector<LogSlot> m_log;
