@@ -89,10 +89,11 @@ public:
     void AddSystemMenuItem(int command, const std::wstring& text);
 
     // ---- messages ------------------------------------------------------------------
-    // Posted: queued for the UI thread (one that neither the message map nor the dialog's
-    // own close, command and system-command handling takes is dropped at once). Sent: handled at once on the UI thread, or from
-    // another thread as a blocking call; while the dialog is closing a sent message from
-    // another thread is dropped (returns 0) so no worker can wait on a window that waits for it.
+    // Posted: queued for the UI thread; one that neither the message map nor the dialog's
+    // own close, command and system-command handling takes is dropped at once. Sent:
+    // handled at once on the UI thread, or from another thread as a blocking call; while
+    // the dialog is closing a sent message from another thread is dropped (returns 0) so
+    // no worker can wait on a window that waits for it.
     bool Post(unsigned msg, WPARAM wParam, LPARAM lParam) override;
     LRESULT Send(unsigned msg, WPARAM wParam, LPARAM lParam) override;
     bool IsWindow() const override;

@@ -1,8 +1,7 @@
 #include "tasks/task.h"
 
-#include <chrono>
-
 #include <algorithm>
+#include <chrono>
 
 #include "protocol/cmd_factory.h"
 #include "protocol/cmd_registry.h"

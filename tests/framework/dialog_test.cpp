@@ -79,8 +79,12 @@ TEST(DialogLayout, ControlClassesBindingsAndVisibilityFollowTheTemplate) {
         QWidget* w = dlg.Item(c.id);
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(dlg.IsItemVisible(c.id), (c.style & WS_VISIBLE) != 0);
-        if (c.binding == ControlBinding::ColorFontStatic) EXPECT_NE(dlg.ColorStatic(c.id), nullptr);
-        if (c.binding == ControlBinding::XGroupBox) EXPECT_NE(dlg.GroupBox(c.id), nullptr);
+        if (c.binding == ControlBinding::ColorFontStatic) {
+            EXPECT_NE(dlg.ColorStatic(c.id), nullptr);
+        }
+        if (c.binding == ControlBinding::XGroupBox) {
+            EXPECT_NE(dlg.GroupBox(c.id), nullptr);
+        }
     }
     EXPECT_FALSE(dlg.IsItemVisible(1012));  // the unused edit field
     ASSERT_NE(dlg.Picker(1016), nullptr);

@@ -125,12 +125,12 @@ CycleReport Soak::RunButtonSequence(int index, int presses) {
 
     test::RigOptions options;
     options.personal = station ? 0 : 1;
+    // The thread baseline stays the one measured without a logger: every window runs the
+    // same threads of its own.
     auto openWindow = [&] {
         m_host.CloseWindow();
         m_host.OpenWindow(options, m_sim->ComNumber());
         m_host.dlg->MapMessage(kProbeMessage, [](WPARAM, LPARAM) { return LRESULT{0}; });
-        // The thread baseline stays the one measured without a logger: every window runs
-        // the same threads of its own.
     };
     openWindow();
 

@@ -106,16 +106,15 @@ Soak::~Soak() {
 
 Soak::Plan Soak::Draw() {
     Plan plan;
-    auto pick = [this](int n) { return Pick(n); };
     sim::SimConfig& c = plan.config;
     c.pacing = false;
     c.faultSeed = m_rng();
     c.flight.seed = m_rng();
-    plan.read = pick(2) == 0;
+    plan.read = Pick(2) == 0;
     c.switchPos = plan.read ? 0 : 1;
     if (plan.read) {
         static const int kSlots[] = {0, 8, 40, 200, 200, 512, 512, 2048};
-        int slots = kSlots[pick(static_cast<int>(std::size(kSlots)))];
+        int slots = kSlots[Pick(static_cast<int>(std::size(kSlots)))];
         if (slots == 0) {
             c.records = std::vector<sim::LogSlot>{};
         } else {
@@ -134,24 +133,24 @@ Soak::Plan Soak::Draw() {
     }
 
     // One cycle in five is clean, the others meet one or two faults.
-    int r = pick(10);
+    int r = Pick(10);
     int count = r < 2 ? 0 : (r < 7 ? 1 : 2);
     // Refusals weigh three times, so a full run meets every status code; a hang-up needs a download.
     std::vector<std::string> kinds(std::begin(kFaultKinds), std::end(kFaultKinds));
     kinds.insert(kinds.end(), 2, "refusal");
     if (!plan.read) kinds.erase(std::find(kinds.begin(), kinds.end(), "hang-up"));
     for (int i = 0; i < count; ++i) {
-        std::string kind = kinds[pick(static_cast<int>(kinds.size()))];
+        std::string kind = kinds[Pick(static_cast<int>(kinds.size()))];
         kinds.erase(std::remove(kinds.begin(), kinds.end(), kind), kinds.end());
         plan.kinds.push_back(kind);
         sim::Faults& f = c.faults;
         if (kind == "refusal") {
-            CommandId target = sent[pick(static_cast<int>(sent.size()))];
+            CommandId target = sent[Pick(static_cast<int>(sent.size()))];
             // The codes 0-20 in turn, from a point the seed chooses.
-            if (m_nextRefusalCode < 0) m_nextRefusalCode = pick(21);
+            if (m_nextRefusalCode < 0) m_nextRefusalCode = Pick(21);
             sim::Refusal refusal{target.command, target.sub, static_cast<std::uint8_t>(m_nextRefusalCode), 0};
             m_nextRefusalCode = (m_nextRefusalCode + 1) % 21;
-            refusal.times = pick(2) == 0 ? 0 : 1 + pick(2);
+            refusal.times = Pick(2) == 0 ? 0 : 1 + Pick(2);
             // A clock the logger always refuses as a parameter error is written again for
             // ever, as designed; the soak wants an end.
             if (target.command == 2 && target.sub == 0 && refusal.code == 6 && refusal.times == 0) refusal.times = 2;
@@ -166,10 +165,10 @@ Soak::Plan Soak::Draw() {
                          : kind == "corrupt"   ? sim::ReplyFaultKind::Corrupt
                          : kind == "duplicate" ? sim::ReplyFaultKind::Duplicate
                                                : sim::ReplyFaultKind::DuplicateLate;
-            fault.every = 2 + pick(6);
+            fault.every = 2 + Pick(6);
             std::string target = "replies";
-            if (pick(2) == 0) {
-                CommandId aim = sent[pick(static_cast<int>(sent.size()))];
+            if (Pick(2) == 0) {
+                CommandId aim = sent[Pick(static_cast<int>(sent.size()))];
                 fault.command = aim.command;
                 fault.sub = aim.sub;
                 target = std::string(aim.name) + " replies";
@@ -179,28 +178,28 @@ Soak::Plan Soak::Draw() {
             if (kind != "duplicate" && kind != "late duplicate" && plan.read && c.flight.slots > 512) c.flight.slots = 512;
             plan.details.push_back(kind + " every " + std::to_string(fault.every) + " of the " + target);
         } else if (kind == "garbage") {
-            f.garbageBytes = 1 + pick(48);
+            f.garbageBytes = 1 + Pick(48);
             plan.details.push_back("garbage " + std::to_string(f.garbageBytes) + " bytes");
         } else if (kind == "split") {
-            f.splitMaxChunk = 1 + pick(12);
-            f.splitDelayMs = pick(3);
+            f.splitMaxChunk = 1 + Pick(12);
+            f.splitDelayMs = Pick(3);
             plan.details.push_back("split in 1.." + std::to_string(f.splitMaxChunk) + " bytes " +
                                    std::to_string(f.splitDelayMs) + " ms apart");
         } else if (kind == "delay") {
             // Mostly within the answer time; sometimes beyond it, so answers come late.
-            f.replyDelayMs = pick(10) < 7 ? 20 + pick(300) : 900 + pick(700);
+            f.replyDelayMs = Pick(10) < 7 ? 20 + Pick(300) : 900 + Pick(700);
             if (plan.read && c.flight.slots > 200) c.flight.slots = 200;
             plan.details.push_back("delay " + std::to_string(f.replyDelayMs) + " ms");
         } else if (kind == "board missing") {
             // From around the link to within the action; the cycle waits for its end.
-            f.boardMissingFrom = 0.3 + pick(25) / 10.0;
-            f.boardMissingTo = f.boardMissingFrom + 0.5 + pick(25) / 10.0;
+            f.boardMissingFrom = 0.3 + Pick(25) / 10.0;
+            f.boardMissingTo = f.boardMissingFrom + 0.5 + Pick(25) / 10.0;
             char text[64];
             std::snprintf(text, sizeof text, "board missing %.1f-%.1f s", f.boardMissingFrom, f.boardMissingTo);
             plan.details.push_back(text);
         } else if (kind == "hang-up") {
             int pages = std::max(1, c.flight.slots / 8);
-            f.hangUpAfterPages = pick(pages);
+            f.hangUpAfterPages = Pick(pages);
             plan.details.push_back("hang-up after " + std::to_string(f.hangUpAfterPages) + " pages");
         }
     }
