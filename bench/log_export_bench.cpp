@@ -15,7 +15,7 @@
 #include "export/points_script.h"
 #include "log/day_segments.h"
 #include "log/log_record.h"
-#include "log/save_worker.h"
+#include "export/save_worker.h"
 #include "platform/message_box.h"
 
 namespace wing {

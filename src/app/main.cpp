@@ -5,7 +5,7 @@
 
 #include <clocale>
 
-#include "controller/wing_utility_dlg.h"
+#include "window/wing_utility_dlg.h"
 #include "framework/assets.h"
 #include "framework/message_box_qt.h"
 #include "framework/qt_text.h"

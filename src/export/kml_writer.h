@@ -6,7 +6,7 @@
 #include <string>
 
 #include "export/file_output.h"
-#include "log/export_job.h"
+#include "export/export_job.h"
 
 namespace wing {
 

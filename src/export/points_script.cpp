@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 
 namespace wing {
@@ -51,7 +52,7 @@ std::optional<ExportFailure> WritePointsScript(const CExportJob& job, int start,
     if (!DriveDirectoryExists(POINTS_FOLDER)) {
         // The map page's folder is the user's to put in place: the reason says how.
         std::wstring text;
-        LoadLanguageString(job.langId, 181, text);
+        LoadLanguageString(job.langId, IDS_MAP_FOLDER_MISSING, text);
         return ExportFailure{name, text};
     }
     return WriteExportFile(name, PointsScriptContent(job, start, end));

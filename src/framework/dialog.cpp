@@ -34,8 +34,8 @@
 #include "framework/assets.h"
 #include "framework/message_box_qt.h"
 #include "framework/qt_text.h"
-#include "ui/color_font_static.h"
-#include "ui/xgroup_box.h"
+#include "framework/color_font_static.h"
+#include "framework/xgroup_box.h"
 
 namespace wing {
 namespace {

@@ -2,6 +2,7 @@
 
 #include "platform/locale.h"
 #include "platform/message_box.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 
 namespace wing {
@@ -37,7 +38,7 @@ void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned 
     }
     if (fixes == 0) {
         std::wstring text;
-        LoadLanguageString(langId, 188, text);
+        LoadLanguageString(langId, IDS_NO_TRACK_POINT, text);
         ShowMessageBox(text, L"", MB_OK);
     }
     segments.ends[k] = size;

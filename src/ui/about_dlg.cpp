@@ -4,8 +4,9 @@
 
 #include "framework/qt_text.h"
 #include "platform/language_id.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
-#include "ui/color_font_static.h"
+#include "framework/color_font_static.h"
 
 #ifndef WING_VERSION_MAJOR
 #error "the build defines the four parts of the version"
@@ -13,7 +14,6 @@
 
 namespace wing {
 namespace {
-constexpr unsigned kIdsProductLine = 156;
 }
 
 FileVersion BuildFileVersion() {
@@ -34,7 +34,7 @@ bool CAboutDlg::OnInitDialog() {
     // The user's own language, not the interface language the configuration chose.
     const unsigned lang = m_langOverride != 0 ? m_langOverride : GetUserDefaultLangId();
     std::wstring product;
-    LoadLanguageString(lang, kIdsProductLine, product);
+    LoadLanguageString(lang, IDS_PRODUCT_LINE, product);
     setWindowTitle(ToQString(product));
     if (auto* line = ColorStatic(IDC_ABOUT_PRODUCT)) line->SetText(product + L"  " + VersionText(BuildFileVersion()));
     return true;

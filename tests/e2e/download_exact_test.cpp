@@ -45,7 +45,7 @@ void ExpectExactCsv(WindowRig& rig) {
     auto csvs = Files(rig, ".csv");
     ASSERT_EQ(csvs.size(), 1u);
     const std::string expected =
-        test::ExpectedCsv(rig.simulator.LogSlots(), rig.dlg->m_snText, rig.dlg->m_versionText, rig.dlg->m_langId);
+        test::ExpectedCsv(rig.simulator.LogSlots(), rig.dlg->Session().SerialText(), rig.dlg->Session().VersionText(), rig.dlg->m_langId);
     const std::string saved = test::ReadWhole(csvs[0]);
     if (saved == expected) return;
     // Say where they part, not just that they do.
@@ -198,7 +198,7 @@ TEST(DownloadExact, ASecondPressAtAnyStageLeavesTheSavedRecordsWhole) {
         ASSERT_TRUE(rig.WaitFor([&] { return ReadEnded(rig); }, 60));
         EXPECT_TRUE(Saved(rig));
         EXPECT_EQ(rig.ReceivedFrames(3, 1).size(), 1u);  // one count: one read
-        EXPECT_EQ(rig.dlg->m_records.size(), 200u);
+        EXPECT_EQ(rig.dlg->Session().Records().size(), 200u);
         ExpectExactCsv(rig);
         EXPECT_EQ(Files(rig, ".kml").size(), 1u);
     }

@@ -89,11 +89,7 @@ const Ending kEndings[] = {
     {"ReadCountNeverKnown", Action::Read, [](sim::SimConfig&) {},
      [](WindowHost& h, const sim::LoggerSimulator&) { return ReadMessageStartsWith(h, 150) && h.Linked(); },
      [](WindowHost& h) {
-         h.dlg->MapMessage(WM_DEVICE_ANSWER, [dlg = h.dlg.get()](WPARAM wParam, LPARAM lParam) {
-             auto* command = reinterpret_cast<CWingMsg*>(wParam);
-             if (command->IsKindOf<CQueryLogNumber>()) return LRESULT{0};
-             return dlg->OnDeviceAnswer(wParam, lParam);
-         });
+         h.dlg->Session().SetAnswerGate([](const CWingMsg& command) { return !command.IsKindOf<CQueryLogNumber>(); });
      }},
     {"ReadHungUp", Action::Read, [](sim::SimConfig& c) { c.faults.hangUpAfterPages = 2; },
      [](WindowHost& h, const sim::LoggerSimulator&) { return NoAnswer(h, L"Read Log"); }},
@@ -134,7 +130,7 @@ TEST_P(Endings, LinkAndExitComeBackAndTheNextLinkWorks) {
         host.CloseWindow();
         host.OpenWindow(options, 0);
     } else {
-        host.dlg->MapMessage(WM_DEVICE_ANSWER, [dlg = host.dlg.get()](WPARAM w, LPARAM l) { return dlg->OnDeviceAnswer(w, l); });
+        host.dlg->Session().SetAnswerGate({});
         // Linked still: the user unlinks; closing the link is bounded by the flows' stop waits.
         if (host.Linked()) host.Click(IDC_LINK);
         EXPECT_TRUE(host.WaitFor([&] { return host.Unlinked() && host.dlg->IsItemEnabled(IDC_EXIT); }, 20))

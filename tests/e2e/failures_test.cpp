@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 
+#include "platform/text.h"
 #include "window_rig.h"
 
 namespace wing {
@@ -28,9 +29,8 @@ TEST(Failures, RefusedDeleteLogShowsTheRefusalAndClosesTheLink) {
 }
 
 TEST(Failures, ARefusedSetModeDoesNotPassTheNextOneOffAsAnswered) {
-    // The refusal's handler holds the reader thread until the Setting flow gives up, so
-    // the refusal's signal arrives after nobody waits for it. The next Setting's Set Mode
-    // loses its first reply: it must be sent again and verified, not taken as answered.
+    // After a refused Set Mode, the next Setting's Set Mode loses its first reply: it must
+    // be sent again and verified, not taken as answered.
     auto logger = Logger();
     logger.faults.refusals.push_back({2, 1, 9, 1});
     logger.faults.replyFaults.push_back({sim::ReplyFaultKind::Drop, 2, 2, 1});
@@ -46,6 +46,22 @@ TEST(Failures, ARefusedSetModeDoesNotPassTheNextOneOffAsAnswered) {
     ASSERT_TRUE(rig.WaitFor([&] { return rig.StaticText(IDC_VERDICT) == L"OK"; }, 20));
     EXPECT_EQ(rig.ReceivedFrames(2, 1).size(), sent + 2);
     EXPECT_TRUE(rig.Linked());
+}
+
+TEST(Failures, ARefusedPageEndsTheReadAtOnceWithOneRequestOnTheWire) {
+    // The refusal is applied where it arrives and the read ends with it: the page is not
+    // asked for again, and the window is not held while the request's attempts run out.
+    auto logger = test::ReadyToRead(40);
+    logger.faults.refusals.push_back({3, 0, 9, 0});
+    WindowRig rig(logger);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.Unlinked(); }, 30));
+    EXPECT_NE(rig.StaticText(IDC_ERROR_LINE).find(L"[Read Log]"), std::wstring::npos)
+        << ToUtf8(rig.StaticText(IDC_ERROR_LINE));
+    EXPECT_EQ(rig.ReceivedFrames(3, 0).size(), 1u);
+    EXPECT_TRUE(rig.LogFiles().empty());
+    ASSERT_TRUE(rig.LinkAndWait());  // and the logger links again
 }
 
 TEST(Failures, SilentLoggerGivesTheNoResponseLine) {
@@ -116,9 +132,8 @@ TEST(Failures, ClosingTheWindowDuringAReadEndsCleanly) {
     rig.dlg->DestroyWindow();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_LT(seconds, 15.0);  // clock stop (1 s + 5 s bound) and link close (two flows)
-    EXPECT_FALSE(rig.dlg->m_portChannel.IsOpen());
-    EXPECT_FALSE(rig.dlg->m_queryFlow.IsWorkerRunning());
-    EXPECT_FALSE(rig.dlg->m_commandFlow.IsWorkerRunning());
+    EXPECT_FALSE(rig.dlg->Session().PortOpen());
+    EXPECT_FALSE(rig.dlg->Session().FlowsRunning());
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST(Link, SerialNumberNoticesAndTheLinkGoesOn) {
         ASSERT_TRUE(rig.LinkAndWait()) << c.textId;
         EXPECT_EQ(rig.StaticText(IDC_SERIAL), rig.dlg->Text(c.textId));
         EXPECT_EQ(rig.StaticColour(IDC_SERIAL), QColor(255, 0, 255));
-        EXPECT_TRUE(rig.dlg->m_snText.empty());
+        EXPECT_TRUE(rig.dlg->Session().SerialText().empty());
     }
 }
 
@@ -117,7 +117,7 @@ TEST(Link, PersonalModeFindsTheAdapterWhateverComSays) {
     WindowRig rig(Logger(), options);
     EXPECT_FALSE(rig.dlg->IsItemVisible(IDC_AUTO_READ));  // personal mode hides the Auto boxes
     ASSERT_TRUE(rig.LinkAndWait());
-    EXPECT_EQ(rig.dlg->m_linkPort, rig.port.comNumber);
+    EXPECT_EQ(rig.dlg->Session().LinkPort(), rig.port.comNumber);
 
     // The hidden port list is rebuilt from the device map each time it drops down.
     auto* ports = rig.dlg->ItemAs<QComboBox>(IDC_PORT_LIST);

@@ -26,7 +26,7 @@ TEST(ReadAndSave, FullLogIsSavedAsCsvAndKml) {
     ASSERT_TRUE(rig.WaitFor([&] { return Saved(rig); }, 60));
     EXPECT_EQ(rig.StaticText(IDC_READ_COUNTER), L"2048/2048");
     EXPECT_EQ(rig.dlg->Progress(IDC_READ_PROGRESS), 100);
-    EXPECT_EQ(rig.dlg->m_records.size(), 2048u);
+    EXPECT_EQ(rig.dlg->Session().Records().size(), 2048u);
     EXPECT_EQ(rig.ReceivedFrames(3, 0).size(), 256u);
     int csv = 0, kml = 0;
     for (const auto& f : rig.LogFiles()) {

@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "controller/wing_utility_dlg.h"
 #include "export/csv_writer.h"
+#include "framework/color_font_static.h"
 #include "framework/message_box_qt.h"
 #include "framework/qt_test_env.h"
 #include "logger-sim/logger_sim.h"
+#include "support/expected_csv.h"
 #include "support/temp_config.h"
-#include "ui/color_font_static.h"
+#include "window/wing_utility_dlg.h"
 
 namespace wing::test {
 
@@ -133,21 +134,6 @@ public:
     sim::LoggerSimulator simulator;
     sim::SimPort port;
 };
-
-// The CSV a download of `slots` (the logger's whole log, its count the number of slots)
-// must produce, record for record: the pages decoded as the logger holds them.
-inline std::string ExpectedCsv(const std::vector<sim::LogSlot>& slots, const std::wstring& sn,
-                               const std::wstring& version, unsigned langId) {
-    CLogRecordList records;
-    for (std::size_t first = 0; first < slots.size(); first += 8) {
-        std::array<std::uint8_t, LOG_PAGE_SIZE> page;
-        page.fill(0xFF);  // past the stored slots the flash reads erased
-        for (std::size_t k = 0; k < 8 && first + k < slots.size(); ++k)
-            std::copy(slots[first + k].begin(), slots[first + k].end(), page.begin() + k * 16);
-        DecodeLogPage(page, first, records, slots.size());
-    }
-    return CsvContent(CExportJob{records, sn, version, langId});
-}
 
 inline std::string ReadWhole(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -9,7 +9,7 @@
 #include <pugixml.hpp>
 
 #include "log/log_fixture.h"
-#include "log/save_worker.h"
+#include "export/save_worker.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
 #include "support/recording_window.h"

@@ -12,8 +12,8 @@
 
 #include "framework/qt_text.h"
 #include "framework/qt_test_env.h"
-#include "ui/color_font_static.h"
-#include "ui/xgroup_box.h"
+#include "framework/color_font_static.h"
+#include "framework/xgroup_box.h"
 
 namespace wing {
 namespace {

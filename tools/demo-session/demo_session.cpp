@@ -15,11 +15,11 @@
 #include <functional>
 #include <string>
 
-#include "controller/wing_utility_dlg.h"
+#include "window/wing_utility_dlg.h"
 #include "framework/message_box_qt.h"
 #include "logger-sim/logger_sim.h"
 #include "platform/text.h"
-#include "ui/color_font_static.h"
+#include "framework/color_font_static.h"
 
 namespace fs = std::filesystem;
 using namespace wing;

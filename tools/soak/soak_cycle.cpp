@@ -245,7 +245,7 @@ CycleReport Soak::RunCycle(int index) {
 
     const bool saved = report.outcome == "saved";
     const std::vector<sim::LogSlot> held = m_sim ? m_sim->LogSlots() : std::vector<sim::LogSlot>{};
-    const std::size_t records = saved ? m_host.dlg->m_records.size() : 0;
+    const std::size_t records = saved ? m_host.dlg->Session().Records().size() : 0;
     if (saved && records != held.size())
         report.violations.push_back("downloaded " + std::to_string(records) + " records of " +
                                     std::to_string(held.size()));
@@ -421,9 +421,8 @@ std::string Soak::Evidence() {
                              std::to_string(dlg.Progress(IDC_READ_PROGRESS)));
     line("error line", Narrow(m_host.StaticText(IDC_ERROR_LINE)));
     line("serial", Narrow(m_host.StaticText(IDC_SERIAL)));
-    line("flows", std::string("query ") + (dlg.m_queryFlow.IsWorkerRunning() ? "running" : "stopped") + ", command " +
-                      (dlg.m_commandFlow.IsWorkerRunning() ? "running" : "stopped") + ", port " +
-                      (dlg.m_portChannel.IsOpen() ? "open" : "closed"));
+    line("flows", std::string(dlg.Session().FlowsRunning() ? "running" : "stopped") + ", port " +
+                      (dlg.Session().PortOpen() ? "open" : "closed"));
     line("threads of ours", std::to_string(OwnThreadCount()) + " (baseline " + std::to_string(m_threadBaseline) + ")");
     if (m_sim) {
         auto frames = m_sim->FrameLogLines();

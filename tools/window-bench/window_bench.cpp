@@ -20,7 +20,7 @@
 #include <functional>
 #include <string>
 
-#include "controller/wing_utility_dlg.h"
+#include "window/wing_utility_dlg.h"
 #include "framework/message_box_qt.h"
 
 namespace fs = std::filesystem;
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     dynamic_cast<QAbstractButton*>(dlg.Item(IDC_READ_SAVE))->click();
     bool saved = Wait([&] { return dlg.Progress(IDC_READ_PROGRESS) == 100 && dlg.IsItemEnabled(IDC_LINK); }, 120000);
     Figure("read_and_save", read.nsecsElapsed() / 1e9, "s");
-    Figure("records", static_cast<double>(dlg.m_records.size()), "records");
+    Figure("records", static_cast<double>(dlg.Session().Records().size()), "records");
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     Figure("peak_rss", usage.ru_maxrss / 1024.0, "MiB");

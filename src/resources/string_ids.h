@@ -1,0 +1,66 @@
+#pragma once
+// The string ids the code loads, by what they say. The numbers are the string tables'
+// own; the texts are in strings_en.cpp and its two sister tables.
+
+namespace wing {
+
+// ---- the main window's controls and captions ---------------------------------------
+inline constexpr unsigned IDS_ABOUT_ITEM = 101;
+inline constexpr unsigned IDS_GROUP_TIME = 104;
+inline constexpr unsigned IDS_GROUP_LINK = 105;
+inline constexpr unsigned IDS_PORT_NOTE = 106;
+inline constexpr unsigned IDS_GROUP_SETTING = 107;
+inline constexpr unsigned IDS_START_NOW = 108;
+inline constexpr unsigned IDS_START_RESERVED = 109;
+inline constexpr unsigned IDS_SETTING = 110;
+inline constexpr unsigned IDS_GROUP_DATA = 111;
+inline constexpr unsigned IDS_MAP_NOTE = 112;
+inline constexpr unsigned IDS_STATUS = 113;
+inline constexpr unsigned IDS_READ_SAVE = 114;
+inline constexpr unsigned IDS_OPEN_FOLDER = 115;
+inline constexpr unsigned IDS_EXIT = 116;
+inline constexpr unsigned IDS_SUNDAY = 117;  // to 123, Saturday
+inline constexpr unsigned IDS_RECORD_MODE_30S = 124;  // 124..126 the interval modes
+inline constexpr unsigned IDS_RECORD_MODE_3MIN = 125;
+inline constexpr unsigned IDS_RECORD_MODE_AFTER_HOUR = 126;
+inline constexpr unsigned IDS_FIRST_STATUS_CODE = 127;  // codes 0..14 are 127..141
+inline constexpr unsigned IDS_DISCONNECT = 143;
+inline constexpr unsigned IDS_NOTE_1 = 144;
+inline constexpr unsigned IDS_NOTE_2 = 145;
+inline constexpr unsigned IDS_RESERVED_START_LINE = 146;
+inline constexpr unsigned IDS_RECORD_MODE_LINE = 147;
+inline constexpr unsigned IDS_PORT_NOT_OPENED = 148;
+inline constexpr unsigned IDS_NO_LOG_DATA = 149;
+inline constexpr unsigned IDS_READ_ERROR = 150;
+inline constexpr unsigned IDS_READ_SAVE_DONE = 151;
+inline constexpr unsigned IDS_READING_COUNT = 152;
+inline constexpr unsigned IDS_DOWNLOADING = 153;
+inline constexpr unsigned IDS_NO_RESPONSE_PREFIX = 154;
+inline constexpr unsigned IDS_RECEIVED_COMMAND = 155;
+inline constexpr unsigned IDS_PRODUCT_LINE = 156;
+inline constexpr unsigned IDS_LINK = 157;
+inline constexpr unsigned IDS_YOUR_SETTING = 159;
+inline constexpr unsigned IDS_SUMMARY_RECORD_MODE = 160;
+inline constexpr unsigned IDS_SUMMARY_START_TIME = 161;
+inline constexpr unsigned IDS_RACE_NOT_STARTED = 162;
+inline constexpr unsigned IDS_RACE_TIME = 163;
+inline constexpr unsigned IDS_PICK_FUTURE_TIME = 165;
+inline constexpr unsigned IDS_BATTERY_LOW = 166;
+inline constexpr unsigned IDS_CONFIG_MISSING = 169;
+inline constexpr unsigned IDS_TRAINING_MODE = 170;
+inline constexpr unsigned IDS_NACK = 171;
+inline constexpr unsigned IDS_RESET_AND_RETRY = 172;
+inline constexpr unsigned IDS_NO_RESPONSE = 173;
+inline constexpr unsigned IDS_RACING_MODE = 178;
+inline constexpr unsigned IDS_MAP_FOLDER_MISSING = 181;
+inline constexpr unsigned IDS_OLD_FIRMWARE = 182;
+inline constexpr unsigned IDS_AUTO_READ = 185;
+inline constexpr unsigned IDS_INSERT_BOARD = 186;
+inline constexpr unsigned IDS_AUTO_SET = 187;
+inline constexpr unsigned IDS_NO_TRACK_POINT = 188;
+inline constexpr unsigned IDS_NO_SERIAL = 189;
+inline constexpr unsigned IDS_SWITCH_TO_ON = 190;
+inline constexpr unsigned IDS_SWITCH_TO_OFF = 191;
+inline constexpr unsigned IDS_GENERATING_FILES = 192;
+
+}  // namespace wing

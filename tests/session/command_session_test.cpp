@@ -1,0 +1,293 @@
+// Setting a logger for a flight, reading and saving its log, and the automatic jobs of a
+// station, against the simulator, without a window.
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <functional>
+
+#include "session/session_rig.h"
+#include "support/expected_csv.h"
+
+namespace wing {
+namespace {
+
+using test::QuickLogger;
+using test::SessionRig;
+
+std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+std::vector<std::filesystem::path> FilesUnder(const std::string& root) {
+    std::vector<std::filesystem::path> out;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_regular_file()) out.push_back(it->path());
+    return out;
+}
+
+std::string ReadWhole(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// ---- setting --------------------------------------------------------------------------
+
+struct SetCase {
+    const char* name;
+    std::function<void(sim::SimConfig&)> setup;
+    FlightSetting setting;
+    std::function<void(SessionRig&)> check;
+};
+
+void PrintTo(const SetCase& c, std::ostream* os) { *os << c.name; }
+
+class SetFlow : public ::testing::TestWithParam<SetCase> {};
+
+TEST_P(SetFlow, EndsAsTheLoggerAnswers) {
+    auto config = QuickLogger();
+    GetParam().setup(config);
+    SessionRig rig(config);
+    ASSERT_TRUE(rig.LinkAndWait());
+    ASSERT_EQ(rig.session.CheckSetting(), SettingRequest::Allowed);
+    rig.session.SetForFlight(GetParam().setting);
+    EXPECT_TRUE(rig.session.SettingUnderWay());
+    GetParam().check(rig);
+}
+
+// The status that follows the setting, compared with what was sent.
+std::optional<bool> Verdict(SessionRig& rig) {
+    rig.events.WaitUntil(
+        [](const auto& events) {
+            for (const auto& e : events)
+                if (auto* s = std::get_if<ev::StatusRead>(&e); s && s->settingHeld) return true;
+            return false;
+        },
+        5);
+    for (const auto& e : rig.events.All())
+        if (auto* s = std::get_if<ev::StatusRead>(&e); s && s->settingHeld) return s->settingHeld;
+    return std::nullopt;
+}
+
+const std::uint32_t kInAnHour = Now() + 3600;
+
+INSTANTIATE_TEST_SUITE_P(
+    Session, SetFlow,
+    ::testing::Values(
+        SetCase{"StartNowIsHeld", [](sim::SimConfig&) {}, FlightSetting{0, 3, 0},
+                [](SessionRig& rig) {
+                    EXPECT_EQ(Verdict(rig), std::optional<bool>(true));
+                    EXPECT_FALSE(rig.session.SettingUnderWay());
+                    // The log is erased before the mode is set.
+                    auto received = rig.Received();
+                    auto erase = std::find(received.begin(), received.end(), "Delete log");
+                    ASSERT_NE(erase, received.end());
+                    EXPECT_EQ(*(erase + 1), "Set Mode");
+                    EXPECT_EQ(rig.simulator.State().recordMode, 3);
+                    EXPECT_EQ(rig.simulator.State().logCount, 0);
+                }},
+        SetCase{"ReservedStartIsHeld", [](sim::SimConfig&) {}, FlightSetting{1, 1, kInAnHour},
+                [](SessionRig& rig) {
+                    EXPECT_EQ(Verdict(rig), std::optional<bool>(true));
+                    EXPECT_EQ(rig.simulator.State().reservedStart, kInAnHour);
+                    EXPECT_EQ(rig.session.ShownStartKind(), 1u);
+                    EXPECT_EQ(rig.session.ShownStartTime(), kInAnHour);
+                }},
+        SetCase{"ALoggerThatStoresAnotherTimeIsNotHeld", [](sim::SimConfig& c) { c.setModeTimeSkew = 60; },
+                FlightSetting{1, 1, kInAnHour}, [](SessionRig& rig) { EXPECT_EQ(Verdict(rig), std::optional<bool>(false)); }},
+        SetCase{"SetModeRefused", [](sim::SimConfig& c) { c.faults.refusals.push_back({2, 1, 6, 0}); },
+                FlightSetting{0, 3, 0},
+                [](SessionRig& rig) {
+                    auto refused = rig.events.WaitFor<ev::Refused>(0, 5);
+                    ASSERT_TRUE(refused);
+                    EXPECT_EQ(refused->command, CommandKind::SetMode);
+                    EXPECT_EQ(refused->code, 6u);
+                    EXPECT_TRUE(rig.events.WaitFor<ev::LinkClosed>(0, 5));
+                    EXPECT_FALSE(rig.session.SettingUnderWay());
+                }},
+        SetCase{"EraseRefused", [](sim::SimConfig& c) { c.faults.refusals.push_back({3, 2, 9, 0}); },
+                FlightSetting{0, 3, 0},
+                [](SessionRig& rig) {
+                    auto refused = rig.events.WaitFor<ev::Refused>(0, 5);
+                    ASSERT_TRUE(refused);
+                    EXPECT_EQ(refused->command, CommandKind::DeleteLog);
+                    EXPECT_TRUE(rig.events.WaitFor<ev::LinkClosed>(0, 5));
+                    EXPECT_EQ(rig.ReceivedCount("Set Mode"), 0);
+                }},
+        SetCase{"SetModeUnanswered",
+                [](sim::SimConfig& c) { c.faults.replyFaults.push_back({sim::ReplyFaultKind::Drop, 1, 2, 1}); },
+                FlightSetting{0, 3, 0},
+                [](SessionRig& rig) {
+                    auto silent = rig.events.WaitFor<ev::NoAnswer>(0, 8);
+                    ASSERT_TRUE(silent);
+                    EXPECT_EQ(silent->command, CommandKind::SetMode);
+                    EXPECT_TRUE(rig.events.WaitFor<ev::LinkClosed>(0, 8));
+                    EXPECT_FALSE(rig.session.SettingUnderWay());
+                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SessionSetting, ALoggerWithItsSwitchOffIsNotSetAndNothingIsSent) {
+    auto config = QuickLogger();
+    config.switchPos = 0;
+    SessionRig rig(config);
+    ASSERT_TRUE(rig.LinkAndWait());
+    EXPECT_EQ(rig.session.CheckSetting(), SettingRequest::SwitchOff);
+    EXPECT_EQ(rig.ReceivedCount("Set Mode"), 0);
+}
+
+// ---- read and save ------------------------------------------------------------------
+
+struct ReadCase {
+    const char* name;
+    std::function<void(sim::SimConfig&)> setup;
+    ReadRequest request;
+    std::function<void(SessionRig&)> check;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
+class ReadFlow : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadFlow, EndsAsTheLoggerAnswers) {
+    auto config = QuickLogger(40);
+    config.switchPos = 0;
+    GetParam().setup(config);
+    SessionRig rig(config);
+    ASSERT_TRUE(rig.LinkAndWait());
+    EXPECT_EQ(rig.session.ReadAndSave(), GetParam().request);
+    GetParam().check(rig);
+}
+
+void NoFilesAndLinkClosed(SessionRig& rig) {
+    EXPECT_TRUE(rig.events.WaitFor<ev::LinkClosed>(0, 8)) << ::testing::PrintToString(rig.events.Names());
+    EXPECT_FALSE(rig.session.ReadUnderWay());
+    EXPECT_EQ(rig.events.Count<ev::FilesSaved>(), 0u);
+    EXPECT_TRUE(FilesUnder(rig.drive).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Session, ReadFlow,
+    ::testing::Values(
+        ReadCase{"Answered", [](sim::SimConfig&) {}, ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     auto saved = rig.events.WaitFor<ev::FilesSaved>(0, 10);
+                     ASSERT_TRUE(saved) << ::testing::PrintToString(rig.events.Names());
+                     EXPECT_TRUE(saved->failures.empty());
+                     auto done = rig.events.WaitFor<ev::ReadDone>();
+                     EXPECT_EQ(done->count, 40u);
+                     EXPECT_EQ(rig.events.Count<ev::ReadProgress>(), 5u);
+                     EXPECT_FALSE(rig.session.ReadUnderWay());
+                     // The CSV holds the logger's records, every one, as it holds them.
+                     const auto slots = rig.simulator.LogSlots();
+                     ASSERT_EQ(rig.session.Records().size(), slots.size());
+                     std::vector<std::filesystem::path> csvs;
+                     for (const auto& f : FilesUnder(rig.drive))
+                         if (f.extension() == ".csv") csvs.push_back(f);
+                     ASSERT_EQ(csvs.size(), 1u);
+                     EXPECT_EQ(ReadWhole(csvs[0]), test::ExpectedCsv(slots, L"WG1507A0042", L"V 1.2.3.4", 1033));
+                     EXPECT_EQ(rig.ReceivedCount("Read Log"), 5);
+                 }},
+        ReadCase{"EmptyLog", [](sim::SimConfig& c) { c.records = std::vector<sim::LogSlot>{}; }, ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     EXPECT_TRUE(rig.events.WaitFor<ev::LogEmpty>(0, 5));
+                     EXPECT_FALSE(rig.session.ReadUnderWay());
+                     EXPECT_EQ(rig.ReceivedCount("Read Log"), 0);
+                 }},
+        ReadCase{"SwitchOn", [](sim::SimConfig& c) { c.switchPos = 1; }, ReadRequest::SwitchOn,
+                 [](SessionRig& rig) { EXPECT_EQ(rig.ReceivedCount("Query Log Number"), 0); }},
+        ReadCase{"RaceNotStarted",
+                 [](sim::SimConfig& c) {
+                     c.startType = 1;
+                     c.reservedStart = Now() + 3600;
+                 },
+                 ReadRequest::NotStarted, [](SessionRig& rig) { EXPECT_EQ(rig.ReceivedCount("Query Log Number"), 0); }},
+        ReadCase{"CountRefused", [](sim::SimConfig& c) { c.faults.refusals.push_back({3, 1, 9, 0}); },
+                 ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     auto refused = rig.events.WaitFor<ev::Refused>(0, 5);
+                     ASSERT_TRUE(refused);
+                     EXPECT_EQ(refused->command, CommandKind::QueryLogCount);
+                     NoFilesAndLinkClosed(rig);
+                 }},
+        // The refusal ends the read at once: the page is asked for once, not three times.
+        ReadCase{"PageRefused", [](sim::SimConfig& c) { c.faults.refusals.push_back({3, 0, 9, 0}); },
+                 ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     auto refused = rig.events.WaitFor<ev::Refused>(0, 5);
+                     ASSERT_TRUE(refused);
+                     EXPECT_EQ(refused->command, CommandKind::ReadLog);
+                     EXPECT_EQ(refused->code, 9u);
+                     NoFilesAndLinkClosed(rig);
+                     EXPECT_EQ(rig.ReceivedCount("Read Log"), 1);
+                     EXPECT_EQ(rig.events.Count<ev::NoAnswer>(), 0u);
+                 }},
+        ReadCase{"PageUnanswered",
+                 [](sim::SimConfig& c) { c.faults.replyFaults.push_back({sim::ReplyFaultKind::Drop, 1, 3, 0}); },
+                 ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     auto silent = rig.events.WaitFor<ev::NoAnswer>(0, 8);
+                     ASSERT_TRUE(silent);
+                     EXPECT_EQ(silent->command, CommandKind::ReadLog);
+                     NoFilesAndLinkClosed(rig);
+                 }},
+        ReadCase{"HungUpMidway", [](sim::SimConfig& c) { c.faults.hangUpAfterPages = 2; }, ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     auto silent = rig.events.WaitFor<ev::NoAnswer>(0, 8);
+                     ASSERT_TRUE(silent);
+                     EXPECT_EQ(silent->command, CommandKind::ReadLog);
+                     NoFilesAndLinkClosed(rig);
+                 }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SessionRead, ASecondRequestDuringADownloadStartsNothing) {
+    auto config = QuickLogger(200);
+    config.switchPos = 0;
+    SessionRig rig(config);
+    ASSERT_TRUE(rig.LinkAndWait());
+    ASSERT_EQ(rig.session.ReadAndSave(), ReadRequest::Started);
+    EXPECT_EQ(rig.session.ReadAndSave(), ReadRequest::Busy);
+    EXPECT_EQ(rig.session.CheckSetting(), SettingRequest::Busy);
+    ASSERT_TRUE(rig.events.WaitFor<ev::FilesSaved>(0, 10));
+    EXPECT_EQ(rig.session.Records().size(), 200u);
+    EXPECT_EQ(rig.ReceivedCount("Query Log Number"), 1);
+}
+
+// ---- automatic jobs -------------------------------------------------------------------
+
+TEST(SessionAutoJob, ReadIsDueOnceALoggerLinksAndRunsWhenTheFrontEndAsks) {
+    auto config = QuickLogger(16);
+    config.switchPos = 0;
+    SessionRig rig(config);
+    rig.session.SetAutoJob(AutoJob::Read);
+    ASSERT_TRUE(rig.LinkAndWait());
+    auto due = rig.events.WaitFor<ev::AutoJobDue>(0, 2);
+    ASSERT_TRUE(due);
+    EXPECT_EQ(due->job, AutoJob::Read);
+    ASSERT_EQ(rig.session.ReadAndSave(), ReadRequest::Started);
+    ASSERT_TRUE(rig.events.WaitFor<ev::FilesSaved>(0, 10));
+    EXPECT_EQ(rig.session.Records().size(), 16u);
+    // Due once a link, not with every status.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(rig.events.Count<ev::AutoJobDue>(), 1u);
+}
+
+TEST(SessionAutoJob, SetIsDueOnceALoggerLinksAndNothingIsDueWithoutAJob) {
+    for (AutoJob job : {AutoJob::Set, AutoJob::None}) {
+        SCOPED_TRACE(job == AutoJob::Set ? "set" : "none");
+        SessionRig rig(QuickLogger());
+        rig.session.SetAutoJob(job);
+        ASSERT_TRUE(rig.LinkAndWait());
+        auto due = rig.events.WaitFor<ev::AutoJobDue>(0, job == AutoJob::Set ? 2 : 1);
+        if (job == AutoJob::None) {
+            EXPECT_FALSE(due);
+            continue;
+        }
+        ASSERT_TRUE(due);
+        EXPECT_EQ(due->job, AutoJob::Set);
+        rig.session.SetForFlight(FlightSetting{0, 3, 0});
+        EXPECT_EQ(Verdict(rig), std::optional<bool>(true));
+    }
+}
+
+}  // namespace
+}  // namespace wing
