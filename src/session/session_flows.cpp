@@ -107,9 +107,12 @@ void LoggerSession::RunNextFlow() {
         flow.WaitForWorker();
     };
 
+    // The flows are rewired with the reports held off: a late report must not meet a
+    // half-built graph or the per-link texts being cleared.
     if (m_reqInitQuery.exchange(0)) {
         stopAndWait(m_queryFlow);
         stopAndWait(m_commandFlow);
+        std::lock_guard<std::mutex> reports(m_reportLock);
         BuildInitQueryFlow();
         m_awaitFirstStatus = 1;
         m_reinitPending = 0;
@@ -125,6 +128,7 @@ void LoggerSession::RunNextFlow() {
     }
     if (m_reqReadLog) {
         stopAndWait(m_queryFlow);
+        std::lock_guard<std::mutex> reports(m_reportLock);
         m_reqReadLog = 0;
         BuildReadLogFlow();
         m_commandFlow.Start();
@@ -132,6 +136,7 @@ void LoggerSession::RunNextFlow() {
     }
     if (m_reqSetMode) {
         stopAndWait(m_queryFlow);
+        std::lock_guard<std::mutex> reports(m_reportLock);
         // The flow marks the setting pending before the request is cleared, so the
         // setting is never seen as over in between.
         BuildSetModeFlow();
@@ -140,6 +145,7 @@ void LoggerSession::RunNextFlow() {
         return;
     }
     stopAndWait(m_commandFlow);
+    std::lock_guard<std::mutex> reports(m_reportLock);
     if (m_reinitPending) {
         BuildInitQueryFlow();
     } else {
