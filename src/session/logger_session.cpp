@@ -49,6 +49,7 @@ ReadRequest LoggerSession::ReadAndSave() {
         return ReadRequest::NotStarted;
     m_readStartTick = TickCountMs();
     m_records.clear();
+    m_rawSlots.clear();
     m_readRunning = true;
     m_reqReadLog = 1;
     StartFlowDispatch();
@@ -91,6 +92,11 @@ void LoggerSession::Shutdown() {
 std::wstring LoggerSession::SerialText() const {
     std::lock_guard<std::mutex> lock(m_reportLock);
     return m_snText;
+}
+
+std::filesystem::path LoggerSession::LastArchive() const {
+    std::lock_guard<std::mutex> lock(m_reportLock);
+    return m_lastArchive;
 }
 
 std::wstring LoggerSession::VersionText() const {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/download_archive.h"
 #include "log/log_record.h"
 #include "platform/sync.h"
 #include "protocol/cmd_factory.h"
@@ -91,6 +92,8 @@ public:
     std::wstring VersionText() const;
     bool PortOpen() const { return m_portChannel.IsOpen(); }
     bool FlowsRunning() const { return m_queryFlow.IsWorkerRunning() || m_commandFlow.IsWorkerRunning(); }
+    // The archive file of the last download saved; empty before one, or when it failed.
+    std::filesystem::path LastArchive() const;
     // Tests hold answers back here: an answer for which this returns false is dropped
     // before the session sees it, as if it had never arrived.
     void SetAnswerGate(std::function<bool(const CWingMsg&)> gate);
@@ -106,10 +109,11 @@ private:
     void OnLogReadError() override;
     void OnLogReadDone(unsigned count) override;
     void OnLogReadFailed() override;
-    void OnFilesSaved(std::vector<ExportFailure> failures);
+    void OnFilesSaved(std::vector<ExportFailure> failures, std::filesystem::path archivePath);
     void OnLinkClosed();
 
     void OnAcknowledged(CWingMsg& command);
+    void KeepRawSlots(const std::uint8_t* page, std::size_t firstIndex);
     void OnRefused(CWingMsg& command);
     void OnStatus(const CQueryStatus& answer);
     void ReportRefusal(CWingMsg& command);
@@ -137,6 +141,8 @@ private:
     // ---- device-facing members (declared in this order: flows are destroyed before the
     // tasks they walk, the channel after them) ---------------------------------------------
     std::vector<CLogRecord> m_records;
+    // The download's slots as the pages brought them, kept for its archive.
+    std::vector<LogSlot> m_rawSlots;
     CSetRTC m_setRtc;
     CQueryStatus m_queryStatus;
     CQueryLogNumber m_queryLogNumber;
@@ -170,6 +176,7 @@ private:
     std::atomic<std::uint32_t> m_shownStartTime{0};
     std::atomic<int> m_linkPort{0};
     std::uint32_t m_readStartTick = 0;
+    std::filesystem::path m_lastArchive;
 
     // ---- flow-control flags (requests, reports and the dispatcher) ------------------------
     std::atomic<int> m_reqInitQuery{0};

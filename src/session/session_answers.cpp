@@ -59,10 +59,12 @@ void LoggerSession::OnAcknowledged(CWingMsg& command) {
         StartFlowDispatch();
     } else if (auto* count = dynamic_cast<CQueryLogNumber*>(&command)) {
         m_logCount = count->m_count;
+        if (count->m_count <= CReadLogTask::kMaxRecords) m_rawSlots.assign(count->m_count, LogSlot{});
         m_readLogTask.SetRecordCount(count->m_count);
     } else if (auto* read = dynamic_cast<CReadLog*>(&command)) {
         DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE>(read->m_page, LOG_PAGE_SIZE), read->m_firstIndex,
                       m_records, m_logCount);
+        KeepRawSlots(read->m_page, read->m_firstIndex);
         m_readLogTask.m_failed = 0;
     } else if (auto* sn = dynamic_cast<CGetSN*>(&command)) {
         wchar_t text[CGetSN::kTextSize + 1] = {};
@@ -73,7 +75,8 @@ void LoggerSession::OnAcknowledged(CWingMsg& command) {
 }
 
 void LoggerSession::OnStatus(const CQueryStatus& answer) {
-    ev::StatusRead shown{ToDeviceStatus(answer)};
+    ev::StatusRead shown;
+    shown.status = ToDeviceStatus(answer);
     shown.relinking = m_reinitPending != 0;
     if (shown.relinking) {
         ResetLinkState();
@@ -225,19 +228,43 @@ void LoggerSession::OnLogReadDone(unsigned count) {
     m_readRunning = false;
     m_saveRunning = true;
     Emit(ev::ReadDone{count, m_logCount});
+    ArchivedDownload archive{m_snText, m_versionText, static_cast<std::int64_t>(std::time(nullptr)),
+                             CurrentTimeZone(),  0, m_langId, m_rawSlots};
+    const std::time_t now = static_cast<std::time_t>(archive.downloadedUtc);
+    std::tm local{};
+    if (localtime_r(&now, &local) != nullptr) archive.utcOffsetSeconds = static_cast<std::int32_t>(local.tm_gmtoff);
     // The save run gets its own copy of the download: the list stays for the front end,
-    // and nothing done to it meanwhile can reach the files.
-    m_saveThreads.Start([this, records = m_records, sn = m_snText, version = m_versionText] {
-        const CExportJob job{records, sn, version, m_langId};
-        OnFilesSaved(SaveFiles(job));
+    // and nothing done to it meanwhile can reach the files. The download is archived
+    // before any export is written; a failed archive does not keep the exports back.
+    m_saveThreads.Start([this, records = m_records, archive = std::move(archive)] {
+        std::vector<ExportFailure> failures;
+        std::filesystem::path archivePath;
+        auto written = WriteArchive(archive);
+        if (auto* failure = std::get_if<ExportFailure>(&written)) {
+            failures.push_back(*failure);
+        } else {
+            archivePath = std::get<std::filesystem::path>(written);
+        }
+        const CExportJob job{records, archive.serial, archive.firmware, m_langId};
+        for (auto& failure : SaveFiles(job)) failures.push_back(std::move(failure));
+        OnFilesSaved(std::move(failures), std::move(archivePath));
     });
 }
 
-void LoggerSession::OnFilesSaved(std::vector<ExportFailure> failures) {
+void LoggerSession::OnFilesSaved(std::vector<ExportFailure> failures, std::filesystem::path archivePath) {
     std::lock_guard<std::mutex> lock(m_reportLock);
     m_saveRunning = false;
-    Emit(ev::FilesSaved{std::move(failures), TickCountMs() - m_readStartTick});
+    m_lastArchive = archivePath;
+    Emit(ev::FilesSaved{std::move(failures), std::move(archivePath), TickCountMs() - m_readStartTick});
     StartFlowDispatch();
+}
+
+void LoggerSession::KeepRawSlots(const std::uint8_t* page, std::size_t firstIndex) {
+    for (std::size_t k = 0; k < LOG_PAGE_SIZE / LOG_SLOT_SIZE; ++k) {
+        const std::size_t index = firstIndex + k;
+        if (index >= m_rawSlots.size()) break;
+        std::copy(page + k * LOG_SLOT_SIZE, page + (k + 1) * LOG_SLOT_SIZE, m_rawSlots[index].begin());
+    }
 }
 
 }  // namespace wing

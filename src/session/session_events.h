@@ -4,6 +4,7 @@
 // the session, so a front end may handle them on any thread and at any later time.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <variant>
@@ -78,7 +79,8 @@ struct ReadDone {
 };
 // The files of a download; `failures` empty when every file is in place.
 struct FilesSaved {
-    std::vector<ExportFailure> failures;
+    std::vector<ExportFailure> failures;  // the archive's first when it failed
+    std::filesystem::path archivePath;    // the download's archive; empty when it failed
     std::uint32_t elapsedMs = 0;  // from the read request to the last file
 };
 struct LinkClosed {};

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <functional>
 
+#include "archive/download_archive.h"
 #include "session/session_rig.h"
 #include "support/expected_csv.h"
 
@@ -250,6 +251,40 @@ TEST(SessionRead, ASecondRequestDuringADownloadStartsNothing) {
     ASSERT_TRUE(rig.events.WaitFor<ev::FilesSaved>(0, 10));
     EXPECT_EQ(rig.session.Records().size(), 200u);
     EXPECT_EQ(rig.ReceivedCount("Query Log Number"), 1);
+}
+
+TEST(SessionArchive, EveryDownloadIsArchivedAsReceivedAndReExportsToTheSameBytes) {
+    auto config = QuickLogger(300);
+    config.switchPos = 0;
+    SessionRig rig(config);
+    ASSERT_TRUE(rig.LinkAndWait());
+    ASSERT_EQ(rig.session.ReadAndSave(), ReadRequest::Started);
+    auto saved = rig.events.WaitFor<ev::FilesSaved>(0, 15);
+    ASSERT_TRUE(saved);
+    ASSERT_TRUE(saved->failures.empty());
+    ASSERT_FALSE(saved->archivePath.empty());
+    EXPECT_EQ(saved->archivePath, rig.session.LastArchive());
+
+    auto read = ReadArchive(saved->archivePath);
+    ASSERT_TRUE(std::holds_alternative<ArchivedDownload>(read)) << std::get<std::string>(read);
+    const auto& archive = std::get<ArchivedDownload>(read);
+    EXPECT_EQ(archive.serial, L"WG1507A0042");
+    EXPECT_EQ(archive.firmware, L"V 1.2.3.4");
+    const auto slots = rig.simulator.LogSlots();
+    ASSERT_EQ(archive.rawSlots.size(), slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) ASSERT_EQ(archive.rawSlots[i], slots[i]) << "slot " << i;
+
+    // The exports again from the archive alone: the same files, the same bytes.
+    std::vector<std::pair<std::filesystem::path, std::string>> first;
+    for (const auto& f : FilesUnder(rig.drive))
+        if (f.extension() != ".wing") first.emplace_back(f, ReadWhole(f));
+    ASSERT_GE(first.size(), 2u);
+    for (const auto& [path, bytes] : first) std::filesystem::remove(path);
+    EXPECT_TRUE(ExportArchive(archive).empty());
+    for (const auto& [path, bytes] : first) {
+        SCOPED_TRACE(path.filename().string());
+        EXPECT_EQ(ReadWhole(path), bytes);
+    }
 }
 
 // ---- automatic jobs -------------------------------------------------------------------

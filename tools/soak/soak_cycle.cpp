@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "archive/download_archive.h"
 #include "platform/text.h"
 
 namespace wing::soak {
@@ -532,6 +533,15 @@ void Soak::CheckFiles(const FileMap& before, const std::vector<sim::LogSlot>* he
                 }
             }
             if (!why.empty()) ++m_recordMismatches;
+        } else if (ext == ".wing") {
+            // The archive holds the logger's slots exactly.
+            auto read = DecodeArchive(text);
+            if (auto* problem = std::get_if<std::string>(&read)) {
+                why = "archive: " + *problem;
+            } else if (std::get<ArchivedDownload>(read).rawSlots != *held) {
+                why = "the archive's slots differ from the logger's";
+                ++m_recordMismatches;
+            }
         } else if (ext == ".kml") {
             pugi::xml_document doc;
             auto result = doc.load_buffer(text.data(), text.size());

@@ -1,0 +1,89 @@
+#pragma once
+// Every download as it came from the logger, kept before any export is written, so the
+// files can be made again and a flight looked at later.
+//
+// One file per download: <log folder>/archive/<serial>/<UTC time>.wing. A text header
+// of "key: value" lines ends with an empty line; the 16-byte slots follow, exactly as
+// the pages brought them, up to the count the logger reported:
+//
+//   WING-ARCHIVE 1
+//   serial: WG1507A0042          (UTF-8; empty when the logger has none)
+//   firmware: V 1.2.3.4          (empty when it was not read)
+//   count: 580                   (records the logger reported = slots that follow)
+//   downloaded: 2026-12-10T22:22:16Z
+//   timezone: Europe/Berlin      (the TZ rules the exports were made with)
+//   utc-offset: 3600             (seconds east of UTC at the download)
+//   language: 1033               (interface language: decides the files written)
+//   sha256: <64 hex digits of the slot bytes>
+//
+// The file is written through a temporary name and renamed into place, as the exports.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "export/file_output.h"
+#include "log/log_record.h"
+
+namespace wing {
+
+using LogSlot = std::array<std::uint8_t, LOG_SLOT_SIZE>;
+
+struct ArchivedDownload {
+    std::wstring serial;
+    std::wstring firmware;
+    std::int64_t downloadedUtc = 0;  // seconds since 1970
+    std::string timeZone;            // a TZ value; empty: the machine's own
+    std::int32_t utcOffsetSeconds = 0;
+    unsigned langId = 1033;
+    std::vector<LogSlot> rawSlots;  // as received; their number is the reported count
+};
+
+// A file that could not be read as an archive, and why.
+struct ArchiveProblem {
+    std::filesystem::path path;
+    std::string reason;
+};
+
+struct ArchiveEntry {
+    std::filesystem::path path;
+    std::wstring serial;
+    std::int64_t downloadedUtc = 0;
+    std::size_t count = 0;
+};
+
+// Every archive under a folder, newest first, and every file there that is not one.
+struct ArchiveListing {
+    std::vector<ArchiveEntry> entries;
+    std::vector<ArchiveProblem> problems;
+};
+
+std::string EncodeArchive(const ArchivedDownload& download);
+// The download, or the reason the bytes are not a whole, unaltered archive.
+std::variant<ArchivedDownload, std::string> DecodeArchive(std::string_view bytes);
+std::variant<ArchivedDownload, std::string> ReadArchive(const std::filesystem::path& path);
+
+// The archive folder under the log folder (resolved; empty when the drive is not there).
+std::filesystem::path ArchiveRoot();
+// Writes the download's archive under ArchiveRoot(); the file's path, or the failure.
+std::variant<std::filesystem::path, ExportFailure> WriteArchive(const ArchivedDownload& download);
+ArchiveListing ListArchives(const std::filesystem::path& root);
+
+// The records the download gave, decoded as on the day.
+CLogRecordList RecordsOf(const ArchivedDownload& download);
+// The export files of the download again, with the time zone and language of the day;
+// the files not in place. The day's zone is put in force through TZ for the process while
+// this runs: call it where no other thread formats local times meanwhile.
+std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download);
+
+// The TZ value in force: $TZ, else the zone /etc/localtime names, else empty.
+std::string CurrentTimeZone();
+// Hex SHA-256 of `data`.
+std::string Sha256Hex(std::string_view data);
+
+}  // namespace wing

@@ -1,0 +1,164 @@
+// The archive of a download: what is written reads back the same, a damaged file is
+// named and skipped, and the exports come out again in the same bytes.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "archive/download_archive.h"
+#include "export/save_worker.h"
+#include "log/log_fixture.h"
+
+namespace wing {
+namespace {
+
+using test::PositionSlot;
+using test::T0;
+
+ArchivedDownload Sample(int records, std::int64_t downloaded = T0 + 86400) {
+    ArchivedDownload d;
+    d.serial = L"WG1507A0042";
+    d.firmware = L"V 1.2.3.4";
+    d.downloadedUtc = downloaded;
+    d.timeZone = "Asia/Taipei";
+    d.utcOffsetSeconds = 8 * 3600;
+    d.langId = 1033;
+    for (int i = 0; i < records; ++i)
+        d.rawSlots.push_back(PositionSlot(T0 + 30 * i, 25025000 + 100 * i, 121305123 + 100 * i, 60, 0, 120));
+    return d;
+}
+
+std::string ReadWhole(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(Archive, ReadsBackWhatWasWrittenSlotForSlot) {
+    for (int records : {0, 1, 9, 2048}) {
+        SCOPED_TRACE(records);
+        const ArchivedDownload d = Sample(records);
+        auto decoded = DecodeArchive(EncodeArchive(d));
+        ASSERT_TRUE(std::holds_alternative<ArchivedDownload>(decoded)) << std::get<std::string>(decoded);
+        const auto& back = std::get<ArchivedDownload>(decoded);
+        EXPECT_EQ(back.serial, d.serial);
+        EXPECT_EQ(back.firmware, d.firmware);
+        EXPECT_EQ(back.downloadedUtc, d.downloadedUtc);
+        EXPECT_EQ(back.timeZone, d.timeZone);
+        EXPECT_EQ(back.utcOffsetSeconds, d.utcOffsetSeconds);
+        EXPECT_EQ(back.langId, d.langId);
+        EXPECT_EQ(back.rawSlots, d.rawSlots);
+    }
+}
+
+TEST(Archive, TheHeaderIsPlainTextWithTheSlotsChecksum) {
+    const std::string bytes = EncodeArchive(Sample(3));
+    const std::string header = bytes.substr(0, bytes.find("\n\n"));
+    EXPECT_EQ(header.substr(0, header.find('\n')), "WING-ARCHIVE 1");
+    EXPECT_NE(header.find("\ncount: 3\n"), std::string::npos);
+    EXPECT_NE(header.find("\ndownloaded: 2015-05-02T00:30:00Z\n"), std::string::npos);
+    EXPECT_NE(header.find("\nsha256: " + Sha256Hex(bytes.substr(bytes.find("\n\n") + 2))), std::string::npos);
+    // The checksum itself is the library's: the SHA-256 of "abc" is a published test value.
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(Archive, DamagedBytesAreRefusedWithTheirReason) {
+    const std::string good = EncodeArchive(Sample(9));
+    const std::size_t body = good.find("\n\n") + 2;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    };
+    std::string flipped = good;
+    flipped[body + 20] ^= 0x01;
+    std::string badCount = good;
+    badCount.replace(badCount.find("count: 9"), 8, "count: x");
+    std::string noSha = good;
+    noSha.replace(noSha.find("sha256:"), 7, "sha000:");
+    const Case cases[] = {
+        {"empty", "", "not an archive"},
+        {"another file", "<?xml version=\"1.0\"?>", "not an archive"},
+        {"header cut", good.substr(0, 40), "truncated"},
+        {"slots cut", good.substr(0, good.size() - 5), "truncated"},
+        {"bytes added", good + "x", "after the last slot"},
+        {"one bit flipped", flipped, "SHA-256"},
+        {"count not a number", badCount, "count"},
+        {"no checksum", noSha, "sha256"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto decoded = DecodeArchive(c.bytes);
+        ASSERT_TRUE(std::holds_alternative<std::string>(decoded));
+        EXPECT_NE(std::get<std::string>(decoded).find(c.reason), std::string::npos) << std::get<std::string>(decoded);
+    }
+}
+
+TEST(Archive, ListingIsNewestFirstAndNamesEveryDamagedFileWithoutStopping) {
+    test::TempDrive drive;
+    std::vector<std::filesystem::path> written;
+    for (std::int64_t day : {1, 3, 2}) {
+        auto path = WriteArchive(Sample(4, T0 + day * 86400));
+        ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(path));
+        written.push_back(std::get<std::filesystem::path>(path));
+    }
+    // The same second again: a second file, not the first one replaced.
+    auto again = WriteArchive(Sample(5, T0 + 86400));
+    ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(again));
+    EXPECT_NE(std::get<std::filesystem::path>(again), written[0]);
+    // A file cut short by a crash, and one that is not an archive at all.
+    const std::filesystem::path dir = written[0].parent_path();
+    std::ofstream(dir / "cut.wing", std::ios::binary) << EncodeArchive(Sample(8)).substr(0, 300);
+    std::ofstream(dir / "notes.wing") << "my notes";
+    std::ofstream(dir / "README.txt") << "not ours";
+
+    const ArchiveListing listing = ListArchives(ArchiveRoot());
+    ASSERT_EQ(listing.entries.size(), 4u);
+    EXPECT_EQ(listing.entries[0].downloadedUtc, T0 + 3 * 86400);
+    EXPECT_EQ(listing.entries[1].downloadedUtc, T0 + 2 * 86400);
+    EXPECT_EQ(listing.entries[3].downloadedUtc, T0 + 86400);
+    EXPECT_EQ(listing.entries[0].serial, L"WG1507A0042");
+    EXPECT_EQ(listing.entries[0].path.parent_path().filename(), "WG1507A0042");
+    ASSERT_EQ(listing.problems.size(), 2u);
+    for (const auto& p : listing.problems) {
+        EXPECT_TRUE(p.path.filename() == "cut.wing" || p.path.filename() == "notes.wing") << p.path;
+        EXPECT_FALSE(p.reason.empty());
+    }
+}
+
+TEST(Archive, AnUnsafeSerialNumberCannotLeaveTheArchiveFolder) {
+    test::TempDrive drive;
+    auto d = Sample(2);
+    d.serial = L"../../etc";
+    auto path = WriteArchive(d);
+    ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(path));
+    const auto written = std::get<std::filesystem::path>(path);
+    EXPECT_EQ(written.parent_path().parent_path(), ArchiveRoot());
+}
+
+TEST(Archive, ReExportGivesTheSameBytesInTheZoneOfTheDay) {
+    test::TempDrive drive;
+    test::MessageBoxRecorder boxes;
+    ArchivedDownload d = Sample(300);  // crosses no day boundary in Taipei
+    d.rawSlots.push_back(PositionSlot(T0 + 20 * 3600, 25125000, 121405123, 60, 0, 120));  // the next local day
+    std::vector<std::pair<std::filesystem::path, std::string>> first;
+    {
+        test::ScopedTimeZone taipei("Asia/Taipei");
+        ASSERT_TRUE(SaveFiles(CExportJob{RecordsOf(d), d.serial, d.firmware, d.langId}).empty());
+        for (const auto& e : std::filesystem::recursive_directory_iterator(drive.LogDir()))
+            if (e.is_regular_file()) first.emplace_back(e.path(), ReadWhole(e.path()));
+    }
+    ASSERT_EQ(first.size(), 3u);  // two days of KML and the CSV
+    for (const auto& [path, bytes] : first) std::filesystem::remove(path);
+
+    // Another zone in force now: the archive's own zone decides.
+    test::ScopedTimeZone elsewhere("America/New_York");
+    EXPECT_TRUE(ExportArchive(d).empty());
+    for (const auto& [path, bytes] : first) {
+        SCOPED_TRACE(path.filename().string());
+        ASSERT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(ReadWhole(path), bytes);
+    }
+}
+
+}  // namespace
+}  // namespace wing
