@@ -63,4 +63,29 @@ inline constexpr unsigned IDS_SWITCH_TO_ON = 190;
 inline constexpr unsigned IDS_SWITCH_TO_OFF = 191;
 inline constexpr unsigned IDS_GENERATING_FILES = 192;
 
+// ---- the flight view ------------------------------------------------------------
+inline constexpr unsigned IDS_FLIGHT_TITLE = 196;
+inline constexpr unsigned IDS_FLIGHT_RELEASE = 197;
+inline constexpr unsigned IDS_FLIGHT_ARRIVAL = 198;
+inline constexpr unsigned IDS_FLIGHT_TIME = 199;
+inline constexpr unsigned IDS_FLIGHT_DISTANCE = 200;
+inline constexpr unsigned IDS_FLIGHT_VELOCITY = 201;
+inline constexpr unsigned IDS_FLIGHT_PATH = 202;
+inline constexpr unsigned IDS_FLIGHT_EFFICIENCY = 203;
+inline constexpr unsigned IDS_FLIGHT_SPEED = 204;
+inline constexpr unsigned IDS_FLIGHT_LOGGER_SPEED = 205;
+inline constexpr unsigned IDS_FLIGHT_ALTITUDE = 206;
+inline constexpr unsigned IDS_FLIGHT_RESTS = 207;
+inline constexpr unsigned IDS_FLIGHT_LEFT_OUT = 208;
+inline constexpr unsigned IDS_FLIGHT_ESTIMATED = 209;
+inline constexpr unsigned IDS_FLIGHT_NOT_ARRIVED = 210;
+inline constexpr unsigned IDS_FLIGHT_NO_LOFT = 211;
+inline constexpr unsigned IDS_FLIGHT_SPEED_AXIS = 212;
+inline constexpr unsigned IDS_FLIGHT_ALTITUDE_AXIS = 213;
+inline constexpr unsigned IDS_FLIGHTS_ITEM = 214;
+inline constexpr unsigned IDS_FLIGHTS_TITLE = 215;
+inline constexpr unsigned IDS_FLIGHT_OPEN = 216;
+inline constexpr unsigned IDS_FLIGHT_DAMAGED = 217;
+inline constexpr unsigned IDS_FLIGHT_CLOSE = 218;
+
 }  // namespace wing

@@ -46,6 +46,11 @@ Config LoadConfig(unsigned langId, const std::filesystem::path& path) {
     config.comNumber = static_cast<int>(profile.GetInt("Personal", "COM", 0));
     if (auto server = profile.GetString("NTP", "Server"); server && !server->empty())
         config.ntpServer = *server;
+    if (auto loft = profile.GetString("Flight", "Loft")) config.loft = *loft;
+    if (auto name = profile.GetString("Flight", "LoftName"); name && !name->empty()) config.loftName = *name;
+    config.arrivalRadius = static_cast<int>(profile.GetInt("Flight", "ArrivalRadius", 100));
+    if (config.arrivalRadius <= 0) config.arrivalRadius = 100;
+    config.openFlightAfterSave = static_cast<int>(profile.GetInt("Flight", "OpenAfterSave", 1));
     return config;
 }
 

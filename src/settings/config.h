@@ -22,6 +22,10 @@ struct Config {
     int personal = 0;                // [Personal] ENABLE: personal mode
     int comNumber = 0;               // [Personal] COM: fixed port of station mode
     std::string ntpServer = kDefaultNtpServer;  // [NTP] Server
+    std::string loft;                // [Flight] Loft: the loft's position as the fancier typed it
+    std::string loftName = "Loft";   // [Flight] LoftName
+    int arrivalRadius = 100;         // [Flight] ArrivalRadius: metres from the loft that count as home
+    int openFlightAfterSave = 1;     // [Flight] OpenAfterSave: show the flight after a read and save
 };
 
 // "<executable's directory>Wing.ini".

@@ -14,8 +14,11 @@
 
 #include "framework/color_font_static.h"
 #include "framework/qt_text.h"
+#include "flightview/flight_list.h"
 #include "framework/xgroup_box.h"
 #include "platform/locale.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
 #include "resources/refusal_text.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
@@ -123,10 +126,15 @@ bool CWingUtilityDlg::OnInitDialog() {
     m_personal = config.personal;
     m_comNumber = config.comNumber;
     m_ntpServer = config.ntpServer;
+    m_loft.name = config.loftName;
+    if (!config.loft.empty()) m_loft.position = ParseCoordinates(config.loft);
+    m_loft.arrivalRadiusMetres = config.arrivalRadius;
+    m_openFlightAfterSave = config.openFlightAfterSave != 0;
 
     m_langId = SelectLanguage(m_languageByOS);
     FillNameTables();
     ApplyControlTexts();
+    AddSystemMenuItem(kFlightsCommand, Text(IDS_FLIGHTS_ITEM));
 
     ShowItem(IDC_AUTO_READ, m_personal != 1);
     ShowItem(IDC_AUTO_SET, m_personal != 1);
@@ -271,7 +279,28 @@ void CWingUtilityDlg::OnSysCommand(int command) {
         about.DoModal();
         return;
     }
+    if ((command & 0xFFF0) == kFlightsCommand) {
+        ShowFlightList();
+        return;
+    }
     CDialog::OnSysCommand(command);
+}
+
+void CWingUtilityDlg::OpenFlight(const std::filesystem::path& archive) {
+    auto read = ReadArchive(archive);
+    if (auto* problem = std::get_if<std::string>(&read)) {
+        ShowMessageBox(FromLocale8(archive.string()) + L"\n" + FromLocale8(*problem), kApplicationName,
+                       MB_OK | MB_ICONWARNING);
+        return;
+    }
+    m_flightWindow = std::make_unique<FlightWindow>(std::get<ArchivedDownload>(read), m_loft, m_langId);
+    m_flightWindow->show();
+}
+
+void CWingUtilityDlg::ShowFlightList() {
+    FlightList list(ListArchives(ArchiveRoot()), m_langId, [this](const std::filesystem::path& p) { Defer([this, p] { OpenFlight(p); }); },
+                    this);
+    list.exec();
 }
 
 void CWingUtilityDlg::SetStatic(int id, const std::wstring& text, const QColor& colour, int pointSize) {

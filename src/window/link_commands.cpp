@@ -121,6 +121,7 @@ void CWingUtilityDlg::OnDestroy() {
     StopClockThread();
     // The session reports nothing from here on; it closes the link and ends its threads.
     if (m_session) m_session->Shutdown();
+    m_flightWindow.reset();
 }
 
 void CWingUtilityDlg::ShowDeviceStatus(const ev::StatusRead& e) {

@@ -245,6 +245,7 @@ void CWingUtilityDlg::Show(const ev::FilesSaved& e) {
     EndReadUi(100);
     if (e.failures.empty()) {
         SetStatic(IDC_READ_MESSAGE, Text(IDS_READ_SAVE_DONE) + L"  " + seconds, DarkGreen());
+        if (m_openFlightAfterSave && !e.archivePath.empty()) OpenFlight(e.archivePath);
     } else {
         // Each missing file has had its box; the line says the download is not all saved.
         SetStatic(IDC_READ_MESSAGE, Text(IDS_NOT_ALL_SAVED), DarkRed());

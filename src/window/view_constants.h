@@ -44,6 +44,7 @@ enum : int {
 };
 
 constexpr int kAboutCommand = 16;
+constexpr int kFlightsCommand = 32;
 
 // Colours of the status texts.
 inline QColor DarkGreen() { return QColor(0, 127, 0); }

@@ -25,6 +25,7 @@
 #include "framework/dialog.h"
 #include "platform/sync.h"
 #include "platform/system_clock.h"
+#include "flightview/flight_window.h"
 #include "session/logger_session.h"
 #include "settings/config.h"
 #include "window/view_constants.h"
@@ -92,6 +93,10 @@ public:
     // Runs `fn` on the UI thread after the current handler has returned.
     void Defer(std::function<void()> fn);
     LoggerSession& Session() { return *m_session; }
+    // The flight of an archived download in its own window (one at a time).
+    void OpenFlight(const std::filesystem::path& archive);
+    void ShowFlightList();
+    FlightWindow* Flight() { return m_flightWindow.get(); }
 
     // ---- user commands (link_commands.cpp) -----------------------------------------
     void OnLink();
@@ -127,6 +132,8 @@ public:
     int m_personal = 0;
     int m_comNumber = 0;
     std::string m_ntpServer;
+    LoftSetting m_loft;
+    bool m_openFlightAfterSave = true;
 
     // ---- name tables ---------------------------------------------------------------
     std::vector<std::wstring> m_weekdayNames;
@@ -138,6 +145,7 @@ public:
     std::unique_ptr<LoggerSession> m_session;
     // The window is closing: events still queued change nothing.
     bool m_closing = false;
+    std::unique_ptr<FlightWindow> m_flightWindow;
 
     // ---- start settings --------------------------------------------------------------
     int m_startKind = 0;

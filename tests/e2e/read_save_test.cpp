@@ -92,3 +92,47 @@ TEST(ReadAndSave, EmptyLogSaysSoAndTheLinkStays) {
 
 }  // namespace
 }  // namespace wing
+
+namespace wing {
+namespace {
+
+TEST(ReadAndSave, TheFlightWindowOpensByItselfWithTheVelocityOfTheLoggersFlight) {
+    test::WindowHost host;
+    auto config = test::ReadyToRead(0);
+    config.flight.distanceKm = 40;
+    config.flight.zeroFix = true;
+    sim::LoggerSimulator logger(config);
+    const sim::SimPort port = logger.Start();
+    ASSERT_TRUE(port);
+    // The loft is where the simulated bird ends its flight.
+    ArchivedDownload held;
+    held.rawSlots = logger.LogSlots();
+    std::optional<GeoPoint> loft;
+    for (const auto& r : RecordsOf(held))
+        if (r.kind == 0 && r.IsFix()) loft = GeoPoint{r.LatitudeDegrees(), r.LongitudeDegrees()};
+    ASSERT_TRUE(loft);
+    const std::string loftText = FormatCoordinates(*loft);
+    RigOptions options;
+    options.extraIni = "[Flight]\nLoft=" + loftText + "\nLoftName=Home\n";
+    host.OpenWindow(options, port.comNumber);
+    ASSERT_TRUE(host.LinkAndWait());
+    host.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(host.WaitFor([&] { return host.dlg->Flight() != nullptr; }, 60));
+
+    // The figures are the analysis's of exactly what the logger holds.
+    const CLogRecordList records = host.dlg->Session().Records();
+    ASSERT_EQ(records.size(), RecordsOf(held).size());
+    FlightInput input;
+    input.loft = *ParseCoordinates(loftText);
+    const FlightSummary expected = AnalyseFlight(RecordsOf(held), input);
+    ASSERT_TRUE(expected.velocityMetresPerMinute);
+    ASSERT_TRUE(host.dlg->Flight()->Summary().velocityMetresPerMinute);
+    EXPECT_DOUBLE_EQ(*host.dlg->Flight()->Summary().velocityMetresPerMinute, *expected.velocityMetresPerMinute);
+    EXPECT_TRUE(host.dlg->Flight()->isVisible());
+    EXPECT_EQ(host.dlg->Session().LastArchive().extension(), ".wing");
+    host.CloseWindow();
+    logger.Stop();
+}
+
+}  // namespace
+}  // namespace wing

@@ -30,6 +30,7 @@ struct RigOptions {
     int threshold = 35;
     int personal = 0;      // station mode: the port comes from COM
     int comOverride = -1;  // COM to write instead of the simulator's
+    std::string extraIni;  // more sections for the profile file
 };
 
 // The real window in its surroundings, without a logger: the profile file is written and
@@ -55,7 +56,8 @@ public:
         std::ofstream(ini) << "[Mode]\nCompetition=" << options.competition << "\n[Power]\nThreshold="
                            << options.threshold << "\n[Language]\nLanguageByOS=" << options.languageByOS
                            << "\n[NTP]\nNTP=0\n[Personal]\nENABLE=" << options.personal
-                           << "\nCOM=" << (options.comOverride >= 0 ? options.comOverride : comNumber) << "\n";
+                           << "\nCOM=" << (options.comOverride >= 0 ? options.comOverride : comNumber) << "\n"
+                           << options.extraIni;
         dlg = std::make_unique<CWingUtilityDlg>(nullptr, std::filesystem::path(ini).wstring());
         dlg->Create();
         PumpUntil([&] { return dlg->IsItemEnabled(IDC_LINK); }, std::chrono::seconds(10));

@@ -1,0 +1,70 @@
+#include "flightview/flight_list.h"
+
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "framework/qt_text.h"
+#include "resources/string_ids.h"
+#include "resources/string_table.h"
+
+namespace wing {
+namespace {
+
+QString Text(unsigned langId, unsigned id) {
+    std::wstring text;
+    LoadLanguageString(langId, id, text);
+    return ToQString(text);
+}
+
+}  // namespace
+
+FlightList::FlightList(const ArchiveListing& listing, unsigned langId,
+                       std::function<void(const std::filesystem::path&)> open, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(Text(langId, IDS_FLIGHTS_TITLE));
+    m_list = new QListWidget(this);
+    m_list->setAccessibleName(Text(langId, IDS_FLIGHTS_TITLE));
+    for (const auto& entry : listing.entries) {
+        const QString when =
+            QDateTime::fromSecsSinceEpoch(entry.downloadedUtc).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        auto* item = new QListWidgetItem(ToQString(entry.serial.empty() ? L"-" : entry.serial) + "   " + when + "   " +
+                                         QString::number(entry.count));
+        item->setData(Qt::UserRole, QString::fromStdString(entry.path.string()));
+        m_list->addItem(item);
+    }
+    if (m_list->count() > 0) m_list->setCurrentRow(0);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    if (!listing.problems.empty()) {
+        QString damaged = Text(langId, IDS_FLIGHT_DAMAGED);
+        for (const auto& p : listing.problems)
+            damaged += "\n" + QString::fromStdString(p.path.filename().string() + ": " + p.reason);
+        auto* note = new QLabel(damaged, this);
+        note->setWordWrap(true);
+        layout->addWidget(note);
+    }
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* openButton = buttons->addButton(Text(langId, IDS_FLIGHT_OPEN), QDialogButtonBox::AcceptRole);
+    buttons->addButton(Text(langId, IDS_FLIGHT_CLOSE), QDialogButtonBox::RejectRole);
+    openButton->setEnabled(m_list->count() > 0);
+    layout->addWidget(buttons);
+    auto pick = [this, open] {
+        if (auto* item = m_list->currentItem()) {
+            open(std::filesystem::path(item->data(Qt::UserRole).toString().toStdString()));
+            accept();
+        }
+    };
+    connect(buttons, &QDialogButtonBox::accepted, this, pick);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_list, &QListWidget::itemDoubleClicked, this, pick);
+    resize(460, 360);
+}
+
+int FlightList::Count() const { return m_list->count(); }
+
+}  // namespace wing

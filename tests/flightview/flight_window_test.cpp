@@ -1,0 +1,136 @@
+// The flight window of an archived download: the figures it shows are the analysis's,
+// the map holds every point (the flagged ones greyed), and it reads in each language.
+
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+
+#include "flightview/flight_list.h"
+#include "flightview/flight_map.h"
+#include "flightview/flight_window.h"
+#include "framework/qt_test_env.h"
+#include "log/log_fixture.h"
+#include "logger-sim/flight_log.h"
+#include "resources/string_ids.h"
+#include "resources/string_table.h"
+
+namespace wing {
+namespace {
+
+WING_QT_TEST_ENVIRONMENT();
+
+// A simulated race flight as the logger would hold it, with the loft where it ends.
+struct Flight {
+    ArchivedDownload download;
+    GeoPoint loft;
+};
+
+Flight SimulatedFlight(bool zeroFix = false) {
+    sim::FlightSpec spec;
+    spec.seed = 7;
+    spec.distanceKm = 60;
+    spec.zeroFix = zeroFix;
+    Flight f;
+    f.download.serial = L"WG1507A0042";
+    f.download.firmware = L"V 1.2.3.4";
+    f.download.downloadedUtc = 1430500000;
+    for (const auto& slot : sim::GenerateFlightLog(spec)) f.download.rawSlots.push_back(slot);
+    const CLogRecordList records = RecordsOf(f.download);
+    for (auto it = records.rbegin(); it != records.rend(); ++it)
+        if (it->kind == 0 && it->IsFix()) {
+            f.loft = {it->LatitudeDegrees(), it->LongitudeDegrees()};
+            break;
+        }
+    return f;
+}
+
+std::optional<QString> LineValue(const FlightWindow& w, unsigned langId, unsigned labelId) {
+    std::wstring label;
+    LoadLanguageString(langId, labelId, label);
+    for (const auto& [l, v] : w.SummaryLines())
+        if (l == QString::fromStdWString(label)) return v;
+    return std::nullopt;
+}
+
+TEST(FlightWindow, ShowsTheAnalysisVelocityAndEveryPointOnTheMap) {
+    const Flight f = SimulatedFlight(true);
+    LoftSetting loft{"Home", f.loft, 100};
+    FlightWindow window(f.download, loft, 1033);
+    const CLogRecordList records = RecordsOf(f.download);
+    FlightInput input;
+    input.loft = f.loft;
+    const FlightSummary expected = AnalyseFlight(records, input);
+    ASSERT_TRUE(expected.velocityMetresPerMinute);
+    ASSERT_TRUE(window.Summary().velocityMetresPerMinute);
+    EXPECT_DOUBLE_EQ(*window.Summary().velocityMetresPerMinute, *expected.velocityMetresPerMinute);
+    auto velocity = LineValue(window, 1033, IDS_FLIGHT_VELOCITY);
+    ASSERT_TRUE(velocity);
+    EXPECT_TRUE(velocity->startsWith(QString::number(*expected.velocityMetresPerMinute, 'f', 2) + " m/min"))
+        << velocity->toStdString();
+    EXPECT_TRUE(velocity->contains("yd/min"));
+    EXPECT_TRUE(expected.arrival.has_value());
+
+    // The map: every position record, the ones left out of the figures greyed.
+    const FlightMapData data = MapDataOf(records, expected, f.loft);
+    int positions = 0, flagged = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].kind != 0) continue;
+        ++positions;
+        flagged += expected.flags[i] != PointFlag::Ok;
+    }
+    EXPECT_EQ(static_cast<int>(data.track.size()), positions);
+    int greyed = 0;
+    for (const auto& p : data.track) greyed += p.flagged;
+    EXPECT_EQ(greyed, flagged);
+    EXPECT_GT(greyed, 0);  // the logger's no-fix slots and the (0, 0) fix
+    ASSERT_TRUE(data.release && data.loft);
+}
+
+TEST(FlightWindow, WithoutALoftTheTrackIsShownAndTheNoteSaysHowToSetOne) {
+    const Flight f = SimulatedFlight();
+    FlightWindow window(f.download, LoftSetting{"Loft", std::nullopt, 100}, 1033);
+    EXPECT_FALSE(window.Summary().velocityMetresPerMinute);
+    EXPECT_FALSE(LineValue(window, 1033, IDS_FLIGHT_VELOCITY));
+    std::wstring note;
+    LoadLanguageString(1033, IDS_FLIGHT_NO_LOFT, note);
+    bool shown = false;
+    for (auto* label : window.findChildren<QLabel*>()) shown = shown || label->text() == QString::fromStdWString(note);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(LineValue(window, 1033, IDS_FLIGHT_RESTS));
+}
+
+TEST(FlightWindow, ScreenshotsInEachLanguage) {
+    const QString dir = QStringLiteral(WING_BINARY_DIR "/screenshots");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const Flight f = SimulatedFlight(true);
+    for (auto [lang, file] : {std::pair{1033u, "flight-en.png"}, std::pair{1028u, "flight-zh-tw.png"},
+                              std::pair{2052u, "flight-zh-cn.png"}}) {
+        FlightWindow window(f.download, LoftSetting{"Home", f.loft, 100}, lang);
+        window.show();
+        test::PumpFor(std::chrono::milliseconds(200));
+        const QImage image = window.grab().toImage();
+        EXPECT_FALSE(image.isNull());
+        EXPECT_TRUE(image.save(dir + "/" + file)) << file;
+        EXPECT_TRUE(LineValue(window, lang, IDS_FLIGHT_VELOCITY)) << file;
+    }
+}
+
+TEST(FlightList, ListsNewestFirstAndNamesDamagedFiles) {
+    test::TempDrive drive;
+    Flight f = SimulatedFlight();
+    for (std::int64_t day : {1, 2}) {
+        f.download.downloadedUtc = 1430500000 + day * 86400;
+        ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(WriteArchive(f.download)));
+    }
+    std::ofstream(ArchiveRoot() / "WG1507A0042" / "cut.wing") << "WING-ARCHIVE 1\nserial: x";
+    const ArchiveListing listing = ListArchives(ArchiveRoot());
+    std::filesystem::path opened;
+    FlightList list(listing, 1033, [&](const std::filesystem::path& p) { opened = p; });
+    EXPECT_EQ(list.Count(), 2);
+    bool named = false;
+    for (auto* label : list.findChildren<QLabel*>()) named = named || label->text().contains("cut.wing");
+    EXPECT_TRUE(named);
+}
+
+}  // namespace
+}  // namespace wing
