@@ -1,16 +1,28 @@
 #include "flightview/flight_window.h"
 
+#include <QBuffer>
 #include <QDateTime>
+#include <QDateTimeEdit>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <QtSvg/QSvgGenerator>
+
+#include <fstream>
 
 #include "flightview/flight_chart.h"
 #include "flightview/flight_map.h"
+#include "export/file_output.h"
+#include "export/save_worker.h"
 #include "framework/qt_text.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "platform/text.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 
@@ -26,6 +38,33 @@ QString Duration(std::int64_t seconds) {
         .arg(seconds / 3600)
         .arg((seconds / 60) % 60, 2, 10, QChar('0'))
         .arg(seconds % 60, 2, 10, QChar('0'));
+}
+
+// The widget drawn as an SVG document or a PNG image, in memory.
+QByteArray Picture(QWidget* widget, bool svg) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(widget->size());
+        generator.setViewBox(QRect(QPoint(0, 0), widget->size()));
+        QPainter painter(&generator);
+        widget->render(&painter);
+    } else {
+        widget->grab().toImage().save(&buffer, "PNG");
+    }
+    return bytes;
+}
+
+std::optional<ExportFailure> WritePicture(QWidget* widget, const std::filesystem::path& path) {
+    const QByteArray bytes = Picture(widget, path.extension() == ".svg");
+    std::string why;
+    if (bytes.isEmpty()) why = "nothing was drawn";
+    if (why.empty() && ReplaceFileContents(path, std::string_view(bytes.constData(), bytes.size()), &why))
+        return std::nullopt;
+    return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
 }
 
 QString Km(double metres) { return QString::number(metres / 1000.0, 'f', 3) + " km"; }
@@ -59,12 +98,106 @@ FlightMapData MapDataOf(const CLogRecordList& records, const FlightSummary& summ
 }
 
 FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_langId(langId), m_records(RecordsOf(download)), m_loft(loft) {
-    FlightInput input;
-    input.settings.arrivalRadiusMetres = loft.arrivalRadiusMetres;
-    if (loft.position) input.loft = *loft.position;
-    m_summary = AnalyseFlight(m_records, input);
-    if (!loft.position) {
+    : QWidget(parent, Qt::Window),
+      m_langId(langId),
+      m_serial(download.serial),
+      m_records(RecordsOf(download)),
+      m_loft(loft) {
+    m_input.settings.arrivalRadiusMetres = loft.arrivalRadiusMetres;
+    if (loft.position) m_input.loft = *loft.position;
+
+    setWindowTitle(Text(IDS_FLIGHT_TITLE) + " - " + ToQString(download.serial) + " - " + LocalTime(download.downloadedUtc));
+    m_map = new FlightMap(this);
+    m_chart = new FlightChart(Text(IDS_FLIGHT_SPEED_AXIS), Text(IDS_FLIGHT_ALTITUDE_AXIS), this);
+    connect(m_map, &FlightMap::Hovered, this, [this](qint64 t) { m_chart->SetHighlight(t); });
+    connect(m_chart, &FlightChart::Hovered, this, [this](qint64 t) { m_map->SetHighlight(t); });
+
+    // The race's release, when the fancier knows it; otherwise the track gives it.
+    m_releasePoint = new QLineEdit(this);
+    m_releasePoint->setPlaceholderText(QStringLiteral("24.123456, 120.654321"));
+    m_releaseTime = new QDateTimeEdit(this);
+    m_releaseTime->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    m_releaseTime->setDateTime(QDateTime::fromSecsSinceEpoch(m_records.empty() ? download.downloadedUtc
+                                                                               : m_records.front().time));
+    auto* apply = new QPushButton(Text(IDS_FLIGHT_APPLY), this);
+    m_releaseNote = new QLabel(this);
+    m_releaseNote->setWordWrap(true);
+    m_releaseNote->setStyleSheet(QStringLiteral("color: #7f0000"));
+    connect(apply, &QPushButton::clicked, this, [this] {
+        EnterRelease(m_releasePoint->text(), m_releaseTime->dateTime().toSecsSinceEpoch());
+    });
+    auto* releaseForm = new QGridLayout();
+    auto* pointLabel = new QLabel(Text(IDS_FLIGHT_RELEASE_POINT), this);
+    pointLabel->setBuddy(m_releasePoint);
+    auto* timeLabel = new QLabel(Text(IDS_FLIGHT_RELEASE_TIME), this);
+    timeLabel->setBuddy(m_releaseTime);
+    releaseForm->addWidget(pointLabel, 0, 0);
+    releaseForm->addWidget(m_releasePoint, 0, 1);
+    releaseForm->addWidget(timeLabel, 1, 0);
+    releaseForm->addWidget(m_releaseTime, 1, 1);
+    releaseForm->addWidget(apply, 2, 1, Qt::AlignRight);
+    releaseForm->addWidget(m_releaseNote, 3, 0, 1, 2);
+
+    auto* close = new QPushButton(Text(IDS_FLIGHT_CLOSE), this);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto* saveMap = new QPushButton(Text(IDS_FLIGHT_SAVE_MAP), this);
+    connect(saveMap, &QPushButton::clicked, this, [this] { SaveWithDialog(m_map, QStringLiteral("map")); });
+    auto* saveChart = new QPushButton(Text(IDS_FLIGHT_SAVE_CHART), this);
+    connect(saveChart, &QPushButton::clicked, this, [this] { SaveWithDialog(m_chart, QStringLiteral("chart")); });
+    auto* addToList = new QPushButton(Text(IDS_FLIGHT_ADD_TO_LIST), this);
+    addToList->setEnabled(m_loft.position.has_value());
+    auto* listNote = new QLabel(this);
+    listNote->setWordWrap(true);
+    connect(addToList, &QPushButton::clicked, this, [this, listNote] {
+        auto added = AddToFlightList();
+        if (auto* failure = std::get_if<ExportFailure>(&added)) {
+            ShowMessageBox(FromQString(Text(IDS_FLIGHT_NOT_SAVED)) + L"\n" + failure->path + L"\n" + failure->reason, L"",
+                           MB_OK | MB_ICONWARNING);
+            return;
+        }
+        listNote->setText(Text(IDS_FLIGHT_ADDED) + "\n" + QString::fromStdString(std::get<std::filesystem::path>(added).string()));
+    });
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_map);
+    split->addWidget(m_chart);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    m_side = new QVBoxLayout();
+    m_side->addLayout(releaseForm);
+    m_side->addWidget(listNote);
+    for (QPushButton* b : {saveMap, saveChart, addToList}) m_side->addWidget(b);
+    m_side->addSpacing(8);
+    m_side->addWidget(close, 0, Qt::AlignRight);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(split, 1);
+    layout->addLayout(m_side);
+    Analyse();
+    resize(1000, 700);
+}
+
+bool FlightWindow::EnterRelease(const QString& point, std::int64_t utcTime) {
+    if (point.trimmed().isEmpty()) {
+        // Nothing entered: the release comes from the track again.
+        m_input.release.reset();
+        m_releaseNote->clear();
+        Analyse();
+        return true;
+    }
+    const auto parsed = ParseCoordinates(point.toStdString());
+    if (!parsed) {
+        m_releaseNote->setText(Text(IDS_FLIGHT_BAD_POSITION) + " " + point);
+        return false;
+    }
+    m_releaseNote->clear();
+    m_input.release = ReleaseEntry{*parsed, utcTime};
+    Analyse();
+    return true;
+}
+
+void FlightWindow::Analyse() {
+    m_summary = AnalyseFlight(m_records, m_input);
+    if (!m_loft.position) {
         // Without a loft there is no velocity; the track and the rests still are the flight.
         m_summary.arrival.reset();
         m_summary.distanceMetres.reset();
@@ -73,11 +206,7 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& 
         m_summary.velocityYardsPerMinute.reset();
         m_summary.routeEfficiency.reset();
     }
-
-    setWindowTitle(Text(IDS_FLIGHT_TITLE) + " - " + ToQString(download.serial) + " - " + LocalTime(download.downloadedUtc));
-    m_map = new FlightMap(this);
-    m_map->SetData(MapDataOf(m_records, m_summary, loft.position));
-    m_chart = new FlightChart(Text(IDS_FLIGHT_SPEED_AXIS), Text(IDS_FLIGHT_ALTITUDE_AXIS), this);
+    m_map->SetData(MapDataOf(m_records, m_summary, m_loft.position));
     std::vector<ChartPoint> points;
     for (int i : GoodIndices(m_summary))
         points.push_back({m_records[i].time, static_cast<double>(m_records[i].SpeedKmh()),
@@ -85,35 +214,76 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& 
     std::vector<ChartRest> rests;
     for (const auto& rest : m_summary.rests) rests.push_back({rest.start, rest.start + rest.durationSeconds});
     m_chart->SetData(points, rests);
-    connect(m_map, &FlightMap::Hovered, this, [this](qint64 t) { m_chart->SetHighlight(t); });
-    connect(m_chart, &FlightChart::Hovered, this, [this](qint64 t) { m_map->SetHighlight(t); });
 
-    auto* summary = new QWidget(this);
-    auto* grid = new QGridLayout(summary);
+    delete m_summaryPanel;
+    m_lines.clear();
+    m_summaryPanel = new QWidget(this);
+    auto* grid = new QGridLayout(m_summaryPanel);
     BuildSummary(grid);
     grid->setRowStretch(grid->rowCount(), 1);
-
-    auto* close = new QPushButton(Text(IDS_FLIGHT_CLOSE), this);
-    connect(close, &QPushButton::clicked, this, &QWidget::close);
-
-    auto* split = new QSplitter(Qt::Vertical, this);
-    split->addWidget(m_map);
-    split->addWidget(m_chart);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 1);
-    auto* side = new QVBoxLayout();
-    side->addWidget(summary, 1);
-    side->addWidget(close, 0, Qt::AlignRight);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(split, 1);
-    layout->addLayout(side);
-    resize(980, 680);
+    m_side->insertWidget(0, m_summaryPanel, 1);
 }
 
 QString FlightWindow::Text(unsigned id) const {
     std::wstring text;
     LoadLanguageString(m_langId, id, text);
     return ToQString(text);
+}
+
+void FlightWindow::SaveWithDialog(QWidget* what, const QString& suffix) {
+    const QString base = QString::fromStdString(ArchiveRoot().parent_path().string()) + "/" + ToQString(m_serial) + "_" +
+                         (m_records.empty() ? QString() : LocalTime(m_records.front().time).left(10)) + "_" + suffix;
+    const QString path = QFileDialog::getSaveFileName(this, windowTitle(), base + ".png",
+                                                      QStringLiteral("PNG (*.png);;SVG (*.svg)"));
+    if (path.isEmpty()) return;
+    if (auto failure = WritePicture(what, std::filesystem::path(path.toStdString())))
+        ShowMessageBox(FromQString(Text(IDS_FLIGHT_NOT_SAVED)) + L"\n" + failure->path + L"\n" + failure->reason, L"",
+                       MB_OK | MB_ICONWARNING);
+}
+
+std::optional<ExportFailure> FlightWindow::SaveMap(const std::filesystem::path& path) const {
+    return WritePicture(m_map, path);
+}
+
+std::optional<ExportFailure> FlightWindow::SaveChart(const std::filesystem::path& path) const {
+    return WritePicture(m_chart, path);
+}
+
+QString FlightWindow::FlightListHeader() {
+    return QStringLiteral(
+        "Serial,Loft,Release,Release estimated,Arrival,Flight time (s),Distance (m),Velocity (m/min),"
+        "Velocity (yd/min),Distance flown (m)");
+}
+
+QString FlightWindow::FlightListLine() const {
+    const FlightSummary& s = m_summary;
+    auto number = [](const auto& value, int places) {
+        return value ? QString::number(static_cast<double>(*value), 'f', places) : QString();
+    };
+    QStringList fields;
+    fields << ToQString(CsvLineSafe(m_serial)).remove(',') << QString::fromStdString(m_loft.name).remove(',')
+           << (s.release ? LocalTime(s.release->time) : QString())
+           << (s.release ? (s.release->Estimated() ? "yes" : "no") : QString())
+           << (s.arrival ? LocalTime(s.arrival->time) : QString()) << number(s.flightSeconds, 0)
+           << number(s.distanceMetres, 1) << number(s.velocityMetresPerMinute, 3)
+           << number(s.velocityYardsPerMinute, 3) << number(s.pathMetres, 1);
+    return fields.join(',');
+}
+
+std::variant<std::filesystem::path, ExportFailure> FlightWindow::AddToFlightList() const {
+    const std::filesystem::path folder = ArchiveRoot().parent_path();
+    const std::filesystem::path path =
+        folder / ToLocale8(FileNameSafe(L"flights-" + FromUtf8(m_loft.name) + L".csv"));
+    std::string content;
+    if (std::ifstream in(path, std::ios::binary); in)
+        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (content.empty()) content = FlightListHeader().toStdString() + "\r\n";
+    content += FlightListLine().toStdString() + "\r\n";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::string why;
+    if (!ReplaceFileContents(path, content, &why)) return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
+    return path;
 }
 
 void FlightWindow::AddLine(QGridLayout* grid, unsigned labelId, const QString& value) {

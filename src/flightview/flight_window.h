@@ -12,6 +12,10 @@
 #include "flightview/flight_map.h"
 
 class QLabel;
+class QPushButton;
+class QLineEdit;
+class QDateTimeEdit;
+class QVBoxLayout;
 class QGridLayout;
 
 namespace wing {
@@ -38,18 +42,41 @@ public:
     // The summary's lines as shown, label and value, for tests and the record of flights.
     std::vector<std::pair<QString, QString>> SummaryLines() const { return m_lines; }
 
+    // The map or the chart as a picture: SVG when the name ends in .svg, PNG otherwise,
+    // written through a temporary name. The failure, if any.
+    std::optional<ExportFailure> SaveMap(const std::filesystem::path& path) const;
+    std::optional<ExportFailure> SaveChart(const std::filesystem::path& path) const;
+    // Appends the flight's line to the loft's list of flights in the log folder
+    // (flights-<loft name>.csv, with a header when it is new); the file, or the failure.
+    std::variant<std::filesystem::path, ExportFailure> AddToFlightList() const;
+    static QString FlightListHeader();
+    // The race's release as the fancier knows it (a position as typed, UTC seconds); the
+    // figures are made again from it. An empty position goes back to the track's estimate.
+    // False, with a note in the window, when the text is not a position.
+    bool EnterRelease(const QString& point, std::int64_t utcTime);
+    QString FlightListLine() const;
+
 private:
     QString Text(unsigned id) const;
+    void SaveWithDialog(QWidget* what, const QString& suffix);
+    void Analyse();
     void BuildSummary(QGridLayout* grid);
     void AddLine(QGridLayout* grid, unsigned labelId, const QString& value);
 
     unsigned m_langId;
+    std::wstring m_serial;
     CLogRecordList m_records;
+    FlightInput m_input;
     FlightSummary m_summary;
     LoftSetting m_loft;
     std::vector<std::pair<QString, QString>> m_lines;
     FlightMap* m_map = nullptr;
     FlightChart* m_chart = nullptr;
+    QWidget* m_summaryPanel = nullptr;
+    QVBoxLayout* m_side = nullptr;
+    QLineEdit* m_releasePoint = nullptr;
+    QDateTimeEdit* m_releaseTime = nullptr;
+    QLabel* m_releaseNote = nullptr;
 };
 
 }  // namespace wing

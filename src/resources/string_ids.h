@@ -87,5 +87,14 @@ inline constexpr unsigned IDS_FLIGHTS_TITLE = 215;
 inline constexpr unsigned IDS_FLIGHT_OPEN = 216;
 inline constexpr unsigned IDS_FLIGHT_DAMAGED = 217;
 inline constexpr unsigned IDS_FLIGHT_CLOSE = 218;
+inline constexpr unsigned IDS_FLIGHT_SAVE_MAP = 219;
+inline constexpr unsigned IDS_FLIGHT_SAVE_CHART = 220;
+inline constexpr unsigned IDS_FLIGHT_ADD_TO_LIST = 221;
+inline constexpr unsigned IDS_FLIGHT_ADDED = 222;
+inline constexpr unsigned IDS_FLIGHT_NOT_SAVED = 223;
+inline constexpr unsigned IDS_FLIGHT_RELEASE_POINT = 224;
+inline constexpr unsigned IDS_FLIGHT_RELEASE_TIME = 225;
+inline constexpr unsigned IDS_FLIGHT_APPLY = 226;
+inline constexpr unsigned IDS_FLIGHT_BAD_POSITION = 227;
 
 }  // namespace wing

@@ -126,6 +126,15 @@ constexpr auto kEnglish = std::to_array<StringEntry>({
     {216, u"Open"},
     {217, u"Damaged, skipped:"},
     {218, u"Close"},
+    {219, u"Save map..."},
+    {220, u"Save chart..."},
+    {221, u"Add to the loft's flights"},
+    {222, u"Added to:"},
+    {223, u"Could not be saved:"},
+    {224, u"Release point"},
+    {225, u"Release time"},
+    {226, u"Apply"},
+    {227, u"This is not a position:"},
 });
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QLabel>
 
+#include <fstream>
+
 #include "flightview/flight_list.h"
 #include "flightview/flight_map.h"
 #include "flightview/flight_window.h"
@@ -113,6 +115,65 @@ TEST(FlightWindow, ScreenshotsInEachLanguage) {
         EXPECT_TRUE(image.save(dir + "/" + file)) << file;
         EXPECT_TRUE(LineValue(window, lang, IDS_FLIGHT_VELOCITY)) << file;
     }
+}
+
+TEST(FlightWindow, MapAndChartAreSavedAsPicturesAndTheFlightJoinsTheLoftsList) {
+    test::TempDrive drive;
+    const Flight f = SimulatedFlight();
+    FlightWindow window(f.download, LoftSetting{"Home", f.loft, 100}, 1033);
+    window.show();
+    test::PumpFor(std::chrono::milliseconds(100));
+    const auto dir = drive.Root();
+    auto bytes = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_FALSE(window.SaveMap(dir / "map.png"));
+    EXPECT_EQ(bytes(dir / "map.png").substr(1, 3), "PNG");
+    EXPECT_FALSE(window.SaveChart(dir / "chart.svg"));
+    EXPECT_NE(bytes(dir / "chart.svg").find("<svg"), std::string::npos);
+    // A folder that is not there: the failure names the file, nothing is left behind.
+    auto failure = window.SaveMap(dir / "missing" / "map.png");
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->reason.empty());
+
+    for (int i = 0; i < 2; ++i) {
+        auto added = window.AddToFlightList();
+        ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(added));
+    }
+    const std::string list = bytes(drive.LogDir() / "flights-Home.csv");
+    const std::string line = window.FlightListLine().toStdString();
+    EXPECT_EQ(list, FlightWindow::FlightListHeader().toStdString() + "\r\n" + line + "\r\n" + line + "\r\n");
+    // The line carries the velocity the window shows.
+    EXPECT_NE(line.find(QString::number(*window.Summary().velocityMetresPerMinute, 'f', 3).toStdString()),
+              std::string::npos);
+}
+
+TEST(FlightWindow, AnEnteredReleaseReplacesTheEstimateAndATypingSlipChangesNothing) {
+    const Flight f = SimulatedFlight();
+    FlightWindow window(f.download, LoftSetting{"Home", f.loft, 100}, 1033);
+    ASSERT_TRUE(window.Summary().release);
+    EXPECT_TRUE(window.Summary().release->Estimated());
+    const double estimated = *window.Summary().velocityMetresPerMinute;
+
+    EXPECT_FALSE(window.EnterRelease("24.5 north-ish", 1430470000));
+    EXPECT_TRUE(window.Summary().release->Estimated());  // as it was
+
+    // The release a few minutes before the bird left, at the same place: a slower velocity.
+    const Release& r = *window.Summary().release;
+    const QString where = QString::fromStdString(FormatCoordinates(r.point));
+    ASSERT_TRUE(window.EnterRelease(where, r.time - 300));
+    ASSERT_TRUE(window.Summary().release);
+    EXPECT_FALSE(window.Summary().release->Estimated());
+    ASSERT_TRUE(window.Summary().velocityMetresPerMinute);
+    EXPECT_LT(*window.Summary().velocityMetresPerMinute, estimated);
+    auto shown = LineValue(window, 1033, IDS_FLIGHT_VELOCITY);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(shown->startsWith(QString::number(*window.Summary().velocityMetresPerMinute, 'f', 2)));
+
+    ASSERT_TRUE(window.EnterRelease("", 0));  // back to the track's estimate
+    EXPECT_TRUE(window.Summary().release->Estimated());
+    EXPECT_DOUBLE_EQ(*window.Summary().velocityMetresPerMinute, estimated);
 }
 
 TEST(FlightList, ListsNewestFirstAndNamesDamagedFiles) {

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -170,6 +171,15 @@ int main(int argc, char** argv) {
     bool saved = Wait([&] { return dlg.Progress(IDC_READ_PROGRESS) == 100 && dlg.IsItemEnabled(IDC_LINK); }, 120000);
     Figure("read_and_save", read.nsecsElapsed() / 1e9, "s");
     Figure("records", static_cast<double>(dlg.Session().Records().size()), "records");
+    // From the end of a save to the flight drawn: read the archive, analyse, lay out, paint.
+    QElapsedTimer flight;
+    flight.start();
+    dlg.OpenFlight(dlg.Session().LastArchive());
+    if (dlg.Flight() != nullptr) {
+        QCoreApplication::processEvents();
+        dlg.Flight()->grab();
+    }
+    Figure("flight_drawn", flight.nsecsElapsed() / 1e6, "ms");
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     Figure("peak_rss", usage.ru_maxrss / 1024.0, "MiB");
