@@ -8,11 +8,13 @@
 #include "archive/download_archive.h"
 #include "export/save_worker.h"
 #include "log/log_fixture.h"
+#include "support/files.h"
 
 namespace wing {
 namespace {
 
 using test::PositionSlot;
+using test::ReadWhole;
 using test::T0;
 
 ArchivedDownload Sample(int records, std::int64_t downloaded = T0 + 86400) {
@@ -26,11 +28,6 @@ ArchivedDownload Sample(int records, std::int64_t downloaded = T0 + 86400) {
     for (int i = 0; i < records; ++i)
         d.rawSlots.push_back(PositionSlot(T0 + 30 * i, 25025000 + 100 * i, 121305123 + 100 * i, 60, 0, 120));
     return d;
-}
-
-std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(Archive, ReadsBackWhatWasWrittenSlotForSlot) {

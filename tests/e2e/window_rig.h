@@ -19,6 +19,7 @@
 #include "framework/qt_test_env.h"
 #include "logger-sim/logger_sim.h"
 #include "support/expected_csv.h"
+#include "support/files.h"
 #include "support/temp_config.h"
 #include "window/wing_utility_dlg.h"
 
@@ -89,14 +90,7 @@ public:
         for (int i = 0; i < dlg->ListCount(IDC_STATUS_LIST); ++i) out.push_back(dlg->ListText(IDC_STATUS_LIST, i));
         return out;
     }
-    std::vector<std::filesystem::path> LogFiles() {
-        std::vector<std::filesystem::path> out;
-        std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(drive, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-            if (it->is_regular_file()) out.push_back(it->path());
-        return out;
-    }
+    std::vector<std::filesystem::path> LogFiles() { return FilesUnder(drive); }
     std::vector<MessageBoxRequest> Boxes() const { return m_responder.Requests(); }
 
     TempConfig config;
@@ -136,11 +130,6 @@ public:
     sim::LoggerSimulator simulator;
     sim::SimPort port;
 };
-
-inline std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 inline sim::SimConfig Logger(int slots = 64) {
     sim::SimConfig c;

@@ -15,6 +15,7 @@
 #include "logger-sim/flight_log.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
+#include "support/files.h"
 
 namespace wing {
 namespace {
@@ -124,10 +125,7 @@ TEST(FlightWindow, MapAndChartAreSavedAsPicturesAndTheFlightJoinsTheLoftsList) {
     window.show();
     test::PumpFor(std::chrono::milliseconds(100));
     const auto dir = drive.Root();
-    auto bytes = [](const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
+    auto bytes = [](const std::filesystem::path& p) { return test::ReadWhole(p); };
     EXPECT_FALSE(window.SaveMap(dir / "map.png"));
     EXPECT_EQ(bytes(dir / "map.png").substr(1, 3), "PNG");
     EXPECT_FALSE(window.SaveChart(dir / "chart.svg"));

@@ -9,28 +9,17 @@
 #include "archive/download_archive.h"
 #include "session/session_rig.h"
 #include "support/expected_csv.h"
+#include "support/files.h"
 
 namespace wing {
 namespace {
 
 using test::QuickLogger;
+using test::FilesUnder;
+using test::ReadWhole;
 using test::SessionRig;
 
 std::uint32_t Now() { return static_cast<std::uint32_t>(std::time(nullptr)); }
-
-std::vector<std::filesystem::path> FilesUnder(const std::string& root) {
-    std::vector<std::filesystem::path> out;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_regular_file()) out.push_back(it->path());
-    return out;
-}
-
-std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // ---- setting --------------------------------------------------------------------------
 
