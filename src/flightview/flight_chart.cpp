@@ -53,10 +53,13 @@ void FlightChart::SetData(const std::vector<ChartPoint>& points, const std::vect
 
     // Each rest a shaded band under the speed axis.
     for (const auto& rest : rests) {
-        auto* upper = new QLineSeries();
+        // The area does not own its edge: the edge is made its child, so the chart's
+        // deletion of the area takes the edge along.
+        auto* band = new QAreaSeries();
+        auto* upper = new QLineSeries(band);
         upper->append(static_cast<double>(rest.start) * 1000.0, maxSpeed * 1.1);
         upper->append(static_cast<double>(rest.end) * 1000.0, maxSpeed * 1.1);
-        auto* band = new QAreaSeries(upper);
+        band->setUpperSeries(upper);
         band->setColor(QColor(230, 130, 0, 50));
         band->setBorderColor(QColor(230, 130, 0, 50));
         chart->addSeries(band);
