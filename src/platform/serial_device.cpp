@@ -1,6 +1,7 @@
 #include "platform/serial_device.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -81,7 +82,9 @@ bool SerialDevice::Open(const std::wstring& name) {
     // Non-blocking so that opening never waits for modem lines; reads and writes use poll.
     int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
-    if (!::isatty(fd) || ::ioctl(fd, TIOCEXCL) != 0) {
+    // TIOCEXCL keeps other users' programs out, but not root's; the advisory lock keeps
+    // a second program of ours (a window and a command line) off a port in use, for root too.
+    if (!::isatty(fd) || ::ioctl(fd, TIOCEXCL) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
     }

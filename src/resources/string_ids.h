@@ -97,4 +97,25 @@ inline constexpr unsigned IDS_FLIGHT_RELEASE_TIME = 225;
 inline constexpr unsigned IDS_FLIGHT_APPLY = 226;
 inline constexpr unsigned IDS_FLIGHT_BAD_POSITION = 227;
 
+// ---- the command line ----------------------------------------------------------
+inline constexpr unsigned IDS_CLI_SERIAL = 228;
+inline constexpr unsigned IDS_CLI_FIRMWARE = 229;
+inline constexpr unsigned IDS_CLI_BATTERY = 230;
+inline constexpr unsigned IDS_CLI_SWITCH = 231;
+inline constexpr unsigned IDS_CLI_START = 232;
+inline constexpr unsigned IDS_CLI_CLOCK = 233;
+inline constexpr unsigned IDS_CLI_CLOCK_DIFFERENCE = 234;
+inline constexpr unsigned IDS_CLI_NO_ADAPTER = 235;
+inline constexpr unsigned IDS_CLI_PORT_MISSING = 236;
+inline constexpr unsigned IDS_CLI_SETTING_HELD = 237;
+inline constexpr unsigned IDS_CLI_SETTING_NOT_HELD = 238;
+inline constexpr unsigned IDS_CLI_ASK_CONTINUE = 239;
+inline constexpr unsigned IDS_CLI_NEEDS_YES = 240;
+inline constexpr unsigned IDS_CLI_RECORDS = 241;
+inline constexpr unsigned IDS_CLI_ARCHIVE = 242;
+inline constexpr unsigned IDS_CLI_FOLDER = 243;
+inline constexpr unsigned IDS_CLI_WAITING = 244;
+inline constexpr unsigned IDS_CLI_TAKEN_AWAY = 245;
+inline constexpr unsigned IDS_CLI_INTERRUPTED = 246;
+
 }  // namespace wing

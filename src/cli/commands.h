@@ -1,0 +1,73 @@
+#pragma once
+// The subcommands of wing-utility-cli. Each returns the process's exit code (cli::Exit)
+// and prints its result as text or, with --json, as JSON.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+
+namespace wing::cli {
+
+struct StatusOptions {
+    int port = 0;  // 0: the adapter found
+};
+
+// What a setting sends, from --now / --at / --mode.
+struct SetOptions {
+    int port = 0;
+    bool now = false;
+    std::string at;        // "YYYY-MM-DD HH:MM" local time
+    std::string mode;      // "1".."3" interval modes, "racing"; empty: as the settings' configuration
+    bool yes = false;      // set a racing mode on a low battery without asking
+};
+
+struct ReadOptions {
+    int port = 0;
+    std::string out;      // the log folder for this run; empty: the settings'
+    std::string formats;  // "csv,kml,gpx,js"; empty: as the window writes
+};
+
+struct ExportOptions {
+    std::vector<std::string> archives;
+    std::string out;
+    std::string formats;
+};
+
+struct FlightOptions {
+    std::string archive;
+    std::string loftName;    // a loft of the settings
+    std::string loftAt;      // a position typed by hand
+    std::string release;     // the release point typed by hand
+    std::string releaseTime; // "YYYY-MM-DD HH:MM[:SS]" local time
+};
+
+struct StationOptions {
+    int port = 0;
+    bool autoRead = false;
+    bool autoSet = false;
+    SetOptions set;
+    std::string roster;  // CSV file the lines are appended to
+    std::string out;
+    std::string formats;
+};
+
+int RunPorts(const Context& ctx);
+int RunStatus(const Context& ctx, const StatusOptions& options);
+int RunSet(const Context& ctx, const SetOptions& options);
+int RunRead(const Context& ctx, const ReadOptions& options);
+int RunExport(const Context& ctx, const ExportOptions& options);
+int RunFlight(const Context& ctx, const FlightOptions& options);
+int RunStation(const Context& ctx, const StationOptions& options);
+
+// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or with a 'T') in local time, as UTC
+// seconds; none when the text is not such a time.
+std::optional<std::int64_t> ParseLocalTime(const std::string& text);
+// UTC seconds as "YYYY-MM-DD HH:MM:SS" local time.
+std::string LocalTimeText(std::int64_t utc);
+// UTC seconds as ISO 8601 with 'Z'.
+std::string UtcTimeText(std::int64_t utc);
+
+}  // namespace wing::cli

@@ -1,0 +1,154 @@
+#include "cli/logger_jobs.h"
+
+#include <unistd.h>
+
+#include <ctime>
+#include <iostream>
+#include <string>
+
+#include "platform/text.h"
+#include "resources/string_ids.h"
+#include "resources/string_table.h"
+
+namespace wing::cli {
+namespace {
+
+Failure NotReady(const Context& ctx, const char* kind, unsigned textId) {
+    return Failure{Exit::NotReady, kind, ctx.Text(textId)};
+}
+
+bool AskYes(const Context& ctx, const std::wstring& question) {
+    PrintError(question + L" " + ctx.Text(IDS_CLI_ASK_CONTINUE));
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+}  // namespace
+
+ReadOutcome ReadAndSave(LoggerLink& link, const Context& ctx,
+                        const std::function<void(unsigned, unsigned)>& progress) {
+    ReadOutcome out;
+    switch (link.Session().ReadAndSave()) {
+        case ReadRequest::Started: break;
+        case ReadRequest::Busy:
+            out.failure = NotReady(ctx, "busy", IDS_READING_COUNT);
+            return out;
+        case ReadRequest::SwitchOn:
+            out.failure = NotReady(ctx, "switch-on", IDS_SWITCH_TO_OFF);
+            return out;
+        case ReadRequest::NotStarted:
+            out.failure = Failure{Exit::NotReady, "not-started",
+                                  ctx.Text(IDS_RACE_NOT_STARTED) + L" " + ctx.Text(IDS_RACE_TIME) + L" " +
+                                      FromUtf8(LocalTimeText(link.Session().ShownStartTime()))};
+            return out;
+    }
+    std::wstring waitingFor = L"Query Log Number";
+    for (;;) {
+        auto event = link.Next(kSilenceBound);
+        if (Interrupted()) {
+            // The read goes on in the session until it ends or the link closes; nothing
+            // partial is saved either way.
+            out.failure = link.InterruptedFailure();
+            return out;
+        }
+        if (!event) {
+            out.failure = link.Silence(waitingFor);
+            return out;
+        }
+        if (auto failure = link.FailureOf(*event)) {
+            out.failure = failure;
+            return out;
+        }
+        if (const auto* p = std::get_if<ev::ReadProgress>(&*event)) {
+            waitingFor = L"Read Log";
+            out.count = p->count;
+            if (progress) progress(p->index, p->count);
+        } else if (const auto* done = std::get_if<ev::ReadDone>(&*event)) {
+            out.count = done->count;
+            if (progress) progress(done->count, done->count);
+        } else if (std::holds_alternative<ev::LogEmpty>(*event)) {
+            out.failure = NotReady(ctx, "empty", IDS_NO_LOG_DATA);
+            return out;
+        } else if (std::holds_alternative<ev::LogReadError>(*event) || std::holds_alternative<ev::ReadFailed>(*event)) {
+            out.failure = Failure{Exit::NoAnswer, "read-failed", ctx.Text(IDS_READ_ERROR)};
+            return out;
+        } else if (const auto* saved = std::get_if<ev::FilesSaved>(&*event)) {
+            out.archive = saved->archivePath;
+            out.notWritten = saved->failures;
+            out.elapsedMs = saved->elapsedMs;
+            if (!saved->failures.empty()) {
+                std::wstring text = ctx.Text(IDS_NOT_ALL_SAVED);
+                for (const auto& f : saved->failures) text += L"\n" + f.path + L": " + f.reason;
+                out.failure = Failure{Exit::FilesNotWritten, "files-not-written", text};
+            }
+            return out;
+        } else {
+            link.Note(*event);
+        }
+    }
+}
+
+std::optional<FlightSetting> SettingFrom(const Context& ctx, const SetOptions& options, Failure& failure) {
+    FlightSetting setting;
+    if (options.mode.empty()) {
+        setting.recordMode = ctx.config.competition != 0 ? 3 : 0;
+    } else if (options.mode == "racing" || options.mode == "4") {
+        setting.recordMode = 3;
+    } else if (options.mode == "1" || options.mode == "2" || options.mode == "3") {
+        setting.recordMode = static_cast<std::uint8_t>(options.mode[0] - '1');
+    } else {
+        failure = Failure{Exit::Usage, "usage", L"--mode: 1, 2, 3 or racing"};
+        return std::nullopt;
+    }
+    if (options.now) return setting;
+    const auto at = ParseLocalTime(options.at);
+    if (!at || *at < std::time(nullptr) || *at > 0xFFFFFFFFLL) {
+        failure = Failure{Exit::Usage, "usage", ctx.Text(IDS_PICK_FUTURE_TIME)};
+        return std::nullopt;
+    }
+    setting.startKind = 1;
+    setting.startTime = static_cast<std::uint32_t>(*at);
+    return setting;
+}
+
+std::optional<Failure> CheckBeforeSetting(LoggerLink& link, const Context& ctx, const FlightSetting& setting,
+                                          bool yes, bool mayAsk) {
+    switch (link.Session().CheckSetting()) {
+        case SettingRequest::Allowed: break;
+        case SettingRequest::Busy: return NotReady(ctx, "busy", IDS_READING_COUNT);
+        case SettingRequest::SwitchOff: return NotReady(ctx, "switch-off", IDS_SWITCH_TO_ON);
+    }
+    if (setting.recordMode == 3 && link.Session().Battery() < ctx.config.threshold && !yes) {
+        if (!mayAsk || !AskYes(ctx, ctx.Text(IDS_BATTERY_LOW))) return NotReady(ctx, "battery-low", IDS_CLI_NEEDS_YES);
+    }
+    return std::nullopt;
+}
+
+SetOutcome SetAndVerify(LoggerLink& link, const Context& ctx, const FlightSetting& setting) {
+    SetOutcome out;
+    link.Session().SetForFlight(setting);
+    for (;;) {
+        auto event = link.Next(kSilenceBound);
+        if (Interrupted()) {
+            out.failure = link.InterruptedFailure();
+            return out;
+        }
+        if (!event) {
+            out.failure = link.Silence(L"Set Mode");
+            return out;
+        }
+        if (auto failure = link.FailureOf(*event)) {
+            out.failure = failure;
+            return out;
+        }
+        link.Note(*event);
+        const auto* status = std::get_if<ev::StatusRead>(&*event);
+        if (status == nullptr || !status->settingHeld) continue;
+        out.held = status->status;
+        if (!*status->settingHeld) out.failure = Failure{Exit::NotHeld, "not-held", ctx.Text(IDS_CLI_SETTING_NOT_HELD)};
+        return out;
+    }
+}
+
+}  // namespace wing::cli
