@@ -34,6 +34,8 @@ std::wstring RecordModeName(const Context& ctx, std::uint8_t mode) {
 
 void PrintField(const std::wstring& label, const std::wstring& value) { PrintLine(label + L": " + value); }
 
+void PrintState(const Context& ctx, const LoggerState& s);
+
 }  // namespace
 
 int RunPorts(const Context& ctx) {
@@ -62,8 +64,16 @@ int RunStatus(const Context& ctx, const StatusOptions& options) {
         link.Unlink();
         return Report(ctx, *failure);
     }
+    // Shown before the link is closed: closing takes a second that the reader need not wait.
     const LoggerState s = link.State();
+    PrintState(ctx, s);
     link.Unlink();
+    return 0;
+}
+
+namespace {
+
+void PrintState(const Context& ctx, const LoggerState& s) {
 
     const DeviceStatus& st = s.status;
     if (ctx.json) {
@@ -80,7 +90,7 @@ int RunStatus(const Context& ctx, const StatusOptions& options) {
                            {"clock_minus_pc_seconds", s.clockDifference}};
         if (st.startType == 1) doc["reserved_start"] = UtcTimeText(st.reservedStart);
         PrintJson(doc);
-        return 0;
+        return;
     }
     PrintField(ctx.Text(IDS_CLI_SERIAL),
                !s.serialSupported ? ctx.Text(IDS_OLD_FIRMWARE) : s.serial.empty() ? ctx.Text(IDS_NO_SERIAL) : s.serial);
@@ -96,7 +106,7 @@ int RunStatus(const Context& ctx, const StatusOptions& options) {
                L"(" + std::to_wstring(st.recordMode < 3 ? st.recordMode + 1 : 1) + L") " + RecordModeName(ctx, st.recordMode));
     PrintField(ctx.Text(IDS_CLI_CLOCK), FormatDeviceTime(st.deviceClock));
     PrintField(ctx.Text(IDS_CLI_CLOCK_DIFFERENCE), std::to_wstring(s.clockDifference) + L" s");
-    return 0;
 }
 
+}  // namespace
 }  // namespace wing::cli
