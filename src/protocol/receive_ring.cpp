@@ -17,6 +17,7 @@ void ReceiveRing::Reset() {
     m_write = -1;
     m_wrap = false;
     m_current = nullptr;
+    m_missing = 0;
 }
 
 bool ReceiveRing::IsRingEmpty() const { return m_write == -1 || m_read == m_write; }
@@ -70,6 +71,7 @@ void ReceiveRing::DiscardUpToNextStartByte() {
 void ReceiveRing::ExtractFrame() {
     std::memset(m_frame, 0, sizeof m_frame);
     m_frameLength = 0;
+    m_missing = 0;
     if (IsRingEmpty()) {
         m_current = nullptr;
         return;
@@ -85,6 +87,7 @@ void ReceiveRing::ExtractFrame() {
 
     if (AvailableFrom(s) < 4) {
         // The length word is still on its way; what the ring holds there is stale.
+        m_missing = 4 - AvailableFrom(s);
         m_current = nullptr;
         return;
     }
@@ -101,6 +104,7 @@ void ReceiveRing::ExtractFrame() {
     if (AvailableFrom(s) < length) {
         // The rest is on its way. Where the frame would end, the ring still holds bytes
         // of an earlier frame, which may well include an old end marker.
+        m_missing = length - AvailableFrom(s);
         m_current = nullptr;
         return;
     }

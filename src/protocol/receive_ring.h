@@ -31,6 +31,10 @@ struct ReceiveRing {
     std::uint8_t m_frame[kFrameBufferSize];
     int m_frameLength = 0;
     CProtocol* m_current = nullptr;
+    // After ExtractFrame: how many bytes of a frame whose start has arrived are still to
+    // come (0 when none is under way), so the reader can sleep through their wire time
+    // instead of waking for every piece of them.
+    int m_missing = 0;
 
 private:
     // The end test on the ring, for a frame that has fully arrived: the end marker's

@@ -104,12 +104,29 @@ void CComPortChannel::ReaderThread() {
             if (!ReceiveWaiting()) {
                 if (hungUp) portAlive = false;
                 else SleepMs(kPassMs);
+            } else {
+                SleepThroughRestOfFrame();
             }
         } else if (hungUp) {
             portAlive = false;
         }
     }
     m_readerEnded.Set();
+}
+
+void CComPortChannel::SleepThroughRestOfFrame() {
+    int missing = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        missing = m_rx.m_missing;
+    }
+    if (missing <= 0 || m_baud <= 0) return;
+    // The rest of a frame comes at the line's speed, ten bits a byte: one wake for it all
+    // instead of one for every piece the adapter hands over. Close still ends the sleep.
+    const long micros = std::min<long>(100000, (missing * 10L * 1000000L + m_baud - 1) / m_baud);
+    pollfd wake{m_wake.fd(), POLLIN, 0};
+    const timespec span{micros / 1000000, (micros % 1000000) * 1000};
+    if (wake.fd >= 0) ::ppoll(&wake, 1, &span, nullptr);
 }
 
 bool CComPortChannel::ReceiveWaiting() {

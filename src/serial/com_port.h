@@ -62,6 +62,8 @@ private:
     bool ReceiveWaiting();
     // Cuts every complete frame out of the ring and parses it, outside the lock.
     void DispatchFrames();
+    // Sleeps through the wire time of the rest of a frame whose start has arrived.
+    void SleepThroughRestOfFrame();
     // Reads what is waiting into the read buffer; the count read.
     std::uint32_t ReadWaiting();
     bool PurgePort();
