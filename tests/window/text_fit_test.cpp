@@ -26,6 +26,8 @@ namespace {
 using test::Describe;
 using test::TextsThatDoNotFit;
 
+class TextFit : public test::EveryWindowFixture {};
+
 // The rightmost column, in the widget's own pixels, where `w` paints red text.
 int RightmostRedInk(QWidget& w) {
     const QImage image = w.grab().toImage();
@@ -41,7 +43,7 @@ int RightmostRedInk(QWidget& w) {
 // The measure the walker and the window's layout rely on, checked against the pixels each
 // kind of control paints: sized to the width the measure asks for, the control's text
 // ends inside it (and not far inside: the measure is not merely generous).
-TEST(TextRoomMeasure, AControlAsWideAsTheMeasureAsksHoldsTheInkOfItsText) {
+TEST_F(TextFit, AControlAsWideAsTheMeasureAsksHoldsTheInkOfItsText) {
     struct Kind {
         const char* name;
         std::function<QWidget*(QWidget*, const QString&)> make;
@@ -96,8 +98,6 @@ TEST(TextRoomMeasure, AControlAsWideAsTheMeasureAsksHoldsTheInkOfItsText) {
         }
     }
 }
-
-class TextFit : public test::EveryWindowFixture {};
 
 TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
     for (const test::MainWindowCase& c : test::EveryMainWindowCase()) {
