@@ -18,9 +18,12 @@ function(wing_library name)
   target_link_libraries(${name} PUBLIC ${W_LIBS})
 endfunction()
 
-# wing_test(NAME LABEL label SOURCES ... [LIBS ...]): one GoogleTest executable registered with CTest.
+# wing_test(NAME LABEL label SOURCES ... [LIBS ...] [SCALES factor... SUITES suite...]): one
+# GoogleTest executable registered with CTest. With SCALES each test suite runs once per Qt
+# scale factor (QT_SCALE_FACTOR must be set before the application object exists), as the
+# entries SUITE@<factor>x, instead of one entry per test.
 function(wing_test name)
-  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS;SCALES;SUITES" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 120)
   endif()
@@ -29,6 +32,16 @@ function(wing_test name)
   target_link_libraries(${name} PRIVATE ${W_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     WING_SOURCE_DIR="${PROJECT_SOURCE_DIR}" WING_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  if(W_SCALES)
+    foreach(suite ${W_SUITES})
+      foreach(scale ${W_SCALES})
+        add_test(NAME ${suite}@${scale}x COMMAND ${name} --gtest_filter=${suite}.*)
+        set_tests_properties(${suite}@${scale}x PROPERTIES
+          LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT} ENVIRONMENT "QT_SCALE_FACTOR=${scale}")
+      endforeach()
+    endforeach()
+    return()
+  endif()
   gtest_discover_tests(${name}
     PROPERTIES LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT}
     DISCOVERY_TIMEOUT 60)

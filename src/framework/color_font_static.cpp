@@ -154,6 +154,17 @@ QColor CColorFontStatic::EffectiveBackColor() const {
     return m_backColor ? *m_backColor : palette().color(QPalette::Window);
 }
 
+QString CColorFontStatic::PaintedText(QString text) {
+    // Windows breaks lines at CR LF; a lone CR is no line of its own.
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.remove(QLatin1Char('\r'));
+    return text;
+}
+
+int CColorFontStatic::PaintFlags() const {
+    return Qt::AlignLeft | Qt::AlignTop | (m_noPrefix ? 0 : Qt::TextShowMnemonic);
+}
+
 void CColorFontStatic::paintEvent(QPaintEvent*) {
     m_text = FromQString(QLabel::text());
     const QRect client = contentsRect();
@@ -165,13 +176,8 @@ void CColorFontStatic::paintEvent(QPaintEvent*) {
         mem.fillRect(rect(), EffectiveBackColor());
         mem.setFont(m_font);
         mem.setPen(m_textColor);
-        // Windows breaks lines at CR LF; a lone CR is no line of its own.
-        QString text = QLabel::text();
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.remove(QLatin1Char('\r'));
-        int flags = Qt::AlignLeft | Qt::AlignTop | (m_noPrefix ? 0 : Qt::TextShowMnemonic);
         mem.setClipRect(client);
-        mem.drawText(client, flags, text);
+        mem.drawText(client, PaintFlags(), PaintedText(QLabel::text()));
     }
     QPainter p(this);
     p.drawPixmap(0, 0, buffer);

@@ -54,6 +54,11 @@ public:
     const FontDescription& Description() const { return m_description; }
     const QFont& PaintFont() const { return m_font; }
     bool HasBorder() const { return m_border; }
+    // The text as it is drawn (a Windows line break, CR LF, is one break; a lone CR is
+    // dropped) and the drawing flags: from the top left, '&' a mnemonic unless prefixes
+    // are off, no wrapping.
+    static QString PaintedText(QString text);
+    int PaintFlags() const;
 
     // Point size to a font height, as the screen font is made: -(dpi * points * 10 / 720),
     // rounded.

@@ -97,6 +97,7 @@ public:
 
 struct CDialog::Impl {
     std::map<int, QWidget*> items;
+    std::vector<QWidget*> controls;  // template order
     std::vector<QWidget*> groupBoxes;
     std::map<unsigned, Handler> messages;
     // The mapped ids again, for Post on other threads: a message nothing handles is not
@@ -273,6 +274,7 @@ void CDialog::BuildControls() {
         }
         if (!(c.style & WS_VISIBLE)) w->hide();
         if (c.id != IDC_STATIC && !m_impl->items.count(c.id)) m_impl->items[c.id] = w;
+        m_impl->controls.push_back(w);
 
         if (auto* text = dynamic_cast<CColorFontStatic*>(w)) text->Attach();
         if (auto* box = dynamic_cast<CXGroupBox*>(w)) box->Attach();
@@ -559,6 +561,8 @@ QWidget* CDialog::Item(int id) const {
     auto it = m_impl->items.find(id);
     return it == m_impl->items.end() ? nullptr : it->second;
 }
+
+const std::vector<QWidget*>& CDialog::Controls() const { return m_impl->controls; }
 
 CColorFontStatic* CDialog::ColorStatic(int id) const { return ItemAs<CColorFontStatic>(id); }
 CXGroupBox* CDialog::GroupBox(int id) const { return ItemAs<CXGroupBox>(id); }

@@ -43,6 +43,9 @@ public:
 
     // ---- controls by id ------------------------------------------------------------
     QWidget* Item(int id) const;
+    // Every control in template order, those without an id of their own (IDC_STATIC)
+    // included.
+    const std::vector<QWidget*>& Controls() const;
     template <class T>
     T* ItemAs(int id) const {
         return dynamic_cast<T*>(Item(id));

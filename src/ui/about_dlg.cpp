@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "framework/grow_to_fit.h"
 #include "framework/qt_text.h"
 #include "platform/language_id.h"
 #include "resources/string_ids.h"
@@ -13,8 +14,6 @@
 #endif
 
 namespace wing {
-namespace {
-}
 
 FileVersion BuildFileVersion() {
     return {WING_VERSION_MAJOR, WING_VERSION_MINOR, WING_VERSION_PATCH, WING_VERSION_TWEAK};
@@ -37,6 +36,8 @@ bool CAboutDlg::OnInitDialog() {
     LoadLanguageString(lang, IDS_PRODUCT_LINE, product);
     setWindowTitle(ToQString(product));
     if (auto* line = ColorStatic(IDC_ABOUT_PRODUCT)) line->SetText(product + L"  " + VersionText(BuildFileVersion()));
+    // A longer product line or version than the template made room for widens the box.
+    GrowToFitTexts(*this);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <langinfo.h>
 
 #include "framework/color_font_static.h"
+#include "framework/grow_to_fit.h"
 #include "framework/qt_text.h"
 #include "flightview/flight_list.h"
 #include "framework/xgroup_box.h"
@@ -112,10 +113,7 @@ bool CWingUtilityDlg::OnInitDialog() {
 
     m_langId = SelectLanguage(m_languageByOS);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect s = screen->geometry();
-        move(s.x() + s.width() / 2 - width() / 2, s.y() + s.height() / 2 - height() / 2);
-    }
+    CentreOnScreen();
 
     const Config config = m_configPath.empty() ? LoadConfig(m_langId)
                                                : LoadConfig(m_langId, std::filesystem::path(m_configPath));
@@ -199,7 +197,17 @@ bool CWingUtilityDlg::OnInitDialog() {
         const QString format = StrftimeToQtFormat(timeFormat);
         if (auto* picker = Picker(IDC_TIME_PICKER); picker && !format.isEmpty()) picker->setDisplayFormat(format);
     }
+    // The template's widths were made for other fonts: where a text of this language does
+    // not fit, its control and what lies right of it move over and the window widens.
+    if (GrowToFitTexts(*this) != 0) CentreOnScreen();
     return true;
+}
+
+void CWingUtilityDlg::CentreOnScreen() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.x() + s.width() / 2 - width() / 2, s.y() + s.height() / 2 - height() / 2);
+    }
 }
 
 void CWingUtilityDlg::FillNameTables() {

@@ -48,6 +48,8 @@ public:
     void FillNameTables();
     void ApplyControlTexts();
     void FitComboDropWidth(int comboId);
+    // The window's centre on the primary screen's, its size unchanged.
+    void CentreOnScreen();
     void ResetNotes();
     void DrawStatusLamp(QPainter& painter, const QColor& colour);
     void RepaintLamp();

@@ -10,9 +10,9 @@
 #include "flightview/flight_list.h"
 #include "flightview/flight_map.h"
 #include "flightview/flight_window.h"
+#include "flightview/simulated_flight.h"
 #include "framework/qt_test_env.h"
 #include "log/log_fixture.h"
-#include "logger-sim/flight_log.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "support/files.h"
@@ -22,30 +22,8 @@ namespace {
 
 WING_QT_TEST_ENVIRONMENT();
 
-// A simulated race flight as the logger would hold it, with the loft where it ends.
-struct Flight {
-    ArchivedDownload download;
-    GeoPoint loft;
-};
-
-Flight SimulatedFlight(bool zeroFix = false) {
-    sim::FlightSpec spec;
-    spec.seed = 7;
-    spec.distanceKm = 60;
-    spec.zeroFix = zeroFix;
-    Flight f;
-    f.download.serial = L"WG1507A0042";
-    f.download.firmware = L"V 1.2.3.4";
-    f.download.downloadedUtc = 1430500000;
-    for (const auto& slot : sim::GenerateFlightLog(spec)) f.download.rawSlots.push_back(slot);
-    const CLogRecordList records = RecordsOf(f.download);
-    for (auto it = records.rbegin(); it != records.rend(); ++it)
-        if (it->kind == 0 && it->IsFix()) {
-            f.loft = {it->LatitudeDegrees(), it->LongitudeDegrees()};
-            break;
-        }
-    return f;
-}
+using test::Flight;
+using test::SimulatedFlight;
 
 std::optional<QString> LineValue(const FlightWindow& w, unsigned langId, unsigned labelId) {
     std::wstring label;

@@ -1,51 +1,40 @@
-// Pictures of the window in the three languages and of the About box, for a person to
-// look at: <build>/screenshots/.
+// Pictures of every window in each language at the run's scale factor, for a person to
+// look at: <build>/screenshots/<window>-<language>@<scale>x.png (main-en@1.5x.png).
 
 #include <QDir>
 #include <QImage>
 
-#include "window/controller_fixture.h"
-#include "ui/about_dlg.h"
+#include "window/every_window.h"
 
 namespace wing {
 namespace {
 
-using namespace std::chrono_literals;
-using test::IniValues;
+class Screenshots : public test::EveryWindowFixture {
+protected:
+    static void Save(QWidget& window, const std::string& name) {
+        const QString dir = QStringLiteral(WING_BINARY_DIR "/screenshots");
+        ASSERT_TRUE(QDir().mkpath(dir));
+        const QString file = dir + "/" + QString::fromStdString(name + "@" + test::ScaleTag() + ".png");
+        const QImage image = window.grab().toImage();
+        // The picture holds the window's device pixels.
+        EXPECT_EQ(image.size(), window.size() * window.devicePixelRatioF());
+        EXPECT_TRUE(image.save(file)) << file.toStdString();
+    }
+};
 
-class Screenshots : public test::MainDialogFixture {};
-
-TEST_F(Screenshots, MainWindowInEachLanguageAndTheAboutBox) {
-    const QString dir = QStringLiteral(WING_BINARY_DIR "/screenshots");
-    ASSERT_TRUE(QDir().mkpath(dir));
-    struct Case {
-        const char* file;
-        int languageByOS;
-        const char* locale;
-        int competition;
-    } cases[] = {
-        {"main-en.png", 2, "en_US.UTF-8", 1},
-        {"main-zh-tw.png", 1, "zh_TW.UTF-8", 1},
-        {"main-zh-cn.png", 0, "zh_CN.UTF-8", 1},
-    };
-    for (const Case& c : cases) {
-        IniValues v;
-        v.languageByOS = c.languageByOS;
-        v.competition = c.competition;
-        v.enable = 2;  // station mode: every control shows
-        auto& d = Open(v, c.locale);
-        // Unlinked, with the clock's first texts.
-        ASSERT_TRUE(test::PumpUntil([&] { return d.IsItemEnabled(IDC_LINK) && !d.ItemText(IDC_TIME_TEXT).empty(); }, std::chrono::milliseconds(4000)));
-        test::PumpFor(100ms);
-        const QImage image = d.grab().toImage();
-        EXPECT_EQ(image.size(), d.size());
-        EXPECT_TRUE(image.save(dir + "/" + c.file)) << c.file;
+TEST_F(Screenshots, EveryWindowInEachLanguage) {
+    for (const test::MainWindowCase& c : test::EveryMainWindowCase()) {
+        Save(OpenMain(c), c.name);
         dlg.reset();
     }
-    test::ScopedLocaleName locale("en_US.UTF-8");
-    CAboutDlg about;
-    about.Create();
-    EXPECT_TRUE(about.grab().toImage().save(dir + "/about.png"));
+    for (const test::Language& l : test::kEveryLanguage) {
+        auto about = OpenAbout(l);
+        Save(*about, std::string("about-") + l.tag);
+        about->DestroyWindow();
+        Save(*OpenFlight(l, true), std::string("flight-") + l.tag);
+        Save(*OpenFlight(l, false), std::string("flight-") + l.tag + "-no-loft");
+        Save(*OpenFlightList(l), std::string("flights-") + l.tag);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,108 @@
+#pragma once
+// Every window of the tool as a person sees it, in each interface language: the main
+// window in station mode (so every control shows) in its racing and training
+// configurations, the About box, the flight window of a simulated race and the list of
+// archived flights. The text-fit test walks them and the screenshot test photographs
+// them, at whatever scale factor the run was started with.
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "flightview/flight_list.h"
+#include "flightview/flight_window.h"
+#include "flightview/simulated_flight.h"
+#include "ui/about_dlg.h"
+#include "window/controller_fixture.h"
+
+namespace wing::test {
+
+struct Language {
+    const char* tag;     // in file names
+    int languageByOS;    // Wing.ini's value that chooses it
+    const char* locale;  // the user's locale for the run
+    unsigned langId;
+};
+
+inline constexpr Language kEveryLanguage[] = {
+    {"en", 2, "en_US.UTF-8", LANG_EN_US},
+    {"zh-tw", 1, "zh_TW.UTF-8", LANG_ZH_TW},
+    {"zh-cn", 0, "en_US.UTF-8", LANG_ZH_CN},
+};
+
+// The main window's configurations whose texts differ: racing shows one record mode and
+// the racing label, training the three intervals and the training label. Simplified
+// Chinese always trains.
+struct MainWindowCase {
+    Language language;
+    int competition;
+    std::string name;  // e.g. "main-en", "main-en-training"
+};
+
+inline std::vector<MainWindowCase> EveryMainWindowCase() {
+    std::vector<MainWindowCase> cases;
+    for (const Language& l : kEveryLanguage) {
+        cases.push_back({l, 1, std::string("main-") + l.tag});
+        if (l.langId != LANG_ZH_CN) cases.push_back({l, 0, std::string("main-") + l.tag + "-training"});
+    }
+    return cases;
+}
+
+// "1x", "1.5x", "2x": the scale factor the run was started with (QT_SCALE_FACTOR).
+inline std::string ScaleTag() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    return QString::number(ratio).toStdString() + "x";
+}
+
+class EveryWindowFixture : public MainDialogFixture {
+protected:
+    // The main window once the clock has shown its first texts and LINK is released.
+    CWingUtilityDlg& OpenMain(const MainWindowCase& c) {
+        IniValues v;
+        v.languageByOS = c.language.languageByOS;
+        v.competition = c.competition;
+        v.enable = 2;  // station mode
+        auto& d = Open(v, c.language.locale);
+        EXPECT_TRUE(PumpUntil([&] { return d.IsItemEnabled(IDC_LINK) && !d.ItemText(IDC_TIME_TEXT).empty(); },
+                              std::chrono::milliseconds(4000)));
+        PumpFor(std::chrono::milliseconds(100));
+        return d;
+    }
+
+    static std::unique_ptr<CAboutDlg> OpenAbout(const Language& l) {
+        ScopedLocaleName locale(l.locale);
+        auto about = std::make_unique<CAboutDlg>(nullptr, l.langId);
+        about->Create();
+        PumpFor(std::chrono::milliseconds(50));
+        return about;
+    }
+
+    // With the loft the window shows the velocity; without it, a note on how to set one.
+    static std::unique_ptr<FlightWindow> OpenFlight(const Language& l, bool withLoft) {
+        const Flight f = SimulatedFlight(true);
+        LoftSetting loft{"Home", std::nullopt, 100};
+        if (withLoft) loft.position = f.loft;
+        auto window = std::make_unique<FlightWindow>(f.download, loft, l.langId);
+        window->show();
+        PumpFor(std::chrono::milliseconds(200));
+        return window;
+    }
+
+    // Two flights and a damaged file, which the list names below itself.
+    static std::unique_ptr<FlightList> OpenFlightList(const Language& l) {
+        ArchiveListing listing;
+        listing.entries.push_back({"/nonexistent/WG1507A0042/20150502T000000Z.wing", L"WG1507A0042", 1430524800, 2048});
+        listing.entries.push_back({"/nonexistent/WG1507A0042/20150501T000000Z.wing", L"WG1507A0042", 1430438400, 917});
+        listing.problems.push_back({"/nonexistent/WG1507A0042/cut.wing", "the file ends inside its header"});
+        auto list = std::make_unique<FlightList>(listing, l.langId, [](const std::filesystem::path&) {});
+        list->show();
+        PumpFor(std::chrono::milliseconds(50));
+        return list;
+    }
+};
+
+}  // namespace wing::test
