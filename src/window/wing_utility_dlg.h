@@ -96,6 +96,15 @@ public:
     // The flight of an archived download in its own window (one at a time).
     void OpenFlight(const std::filesystem::path& archive);
     void ShowFlightList();
+    // The settings window; what it saved is applied at once where it can be.
+    void ShowSettings();
+    // What the settings change while the tool runs: the battery threshold, the time
+    // server, the lofts, the flight after a save, the export formats and the log folder
+    // (the last only while no read or save is under way; otherwise as soon as it ends).
+    // The rest (language, record configuration, mode, port, the clock at start) is read
+    // once at start.
+    void ApplySettings(const Config& config);
+    void ApplyLogFolderWhenIdle();
     FlightWindow* Flight() { return m_flightWindow.get(); }
 
     // ---- user commands (link_commands.cpp) -----------------------------------------
@@ -124,6 +133,9 @@ public:
 
     // ---- configuration and language -------------------------------------------------
     std::wstring m_configPath;
+    // The settings in force and the file they came from.
+    Config m_config;
+    std::filesystem::path m_settingsPath;
     unsigned m_langId = 1033;
     std::uint8_t m_languageByOS = 1;
     int m_competition = 1;
@@ -132,8 +144,10 @@ public:
     int m_personal = 0;
     int m_comNumber = 0;
     std::string m_ntpServer;
-    LoftSetting m_loft;
+    std::vector<LoftSetting> m_lofts;
     bool m_openFlightAfterSave = true;
+    bool m_gpx = false;
+    bool m_logFolderPending = false;
 
     // ---- name tables ---------------------------------------------------------------
     std::vector<std::wstring> m_weekdayNames;
