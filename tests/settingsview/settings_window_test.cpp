@@ -21,6 +21,7 @@
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "settings/config_writer.h"
+#include "settings/settings_test_env.h"
 #include "settingsview/settings_window.h"
 #include "support/accessibility.h"
 #include "support/files.h"
@@ -256,17 +257,25 @@ TEST_F(SettingsWindowTest, EveryControlHasARoleAndANameInEachLanguage) {
 }
 
 TEST_F(SettingsWindowTest, ScreenshotsInEachLanguage) {
+    // A club station as the README shows it: the paths a fancier's machine has, the
+    // station's port on the machine's first serial port when there is one.
     const QString dir = QStringLiteral(WING_BINARY_DIR "/screenshots");
     ASSERT_TRUE(QDir().mkpath(dir));
-    std::string twoLofts = kSystemIni;
-    twoLofts.insert(twoLofts.find("ArrivalRadius"), "Loft2=N24 07.407 E120 39.260\nLoftName2=Club\n");
-    std::ofstream(system) << twoLofts;
+    std::string station = kSystemIni;
+    station.replace(station.find("ENABLE=1\nCOM=0"), 14, "ENABLE=0\nCOM=3");
+    station.insert(station.find("ArrivalRadius"), "Loft2=N24 07.407 E120 39.260\nLoftName2=Club\n");
+    std::ofstream(system) << station;
+    if (fs::exists("/dev/ttyS0"))
+        std::ofstream(fs::path(config.ConfigDir()) / "device-map.ini") << "[ports]\nCOM3 = /dev/ttyS0\n";
+    testing_ui::ScopedEnv home("HOME", "/home/fancier");
     for (auto [lang, file] : {std::pair{LANG_EN_US, "settings-en.png"}, std::pair{LANG_ZH_TW, "settings-zh-tw.png"},
                               std::pair{LANG_ZH_CN, "settings-zh-cn.png"}}) {
-        auto w = Open(lang);
-        w->resize(w->sizeHint().expandedTo(QSize(860, 520)));
+        SettingsWindow w(LoadConfig(lang, system), "/etc/xdg/wing-utility/Wing.ini",
+                         "/home/fancier/.config/wing-utility/Wing.ini", lang);
+        w.show();
+        w.resize(w.sizeHint().expandedTo(QSize(860, 520)));
         test::PumpFor(std::chrono::milliseconds(100));
-        const QImage image = w->grab().toImage();
+        const QImage image = w.grab().toImage();
         EXPECT_FALSE(image.isNull());
         EXPECT_TRUE(image.save(dir + "/" + file)) << file;
     }
