@@ -23,7 +23,6 @@
 #include "framework/qt_text.h"
 #include "platform/device_map.h"
 #include "platform/paths.h"
-#include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "serial/port_discovery.h"

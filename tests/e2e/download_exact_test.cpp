@@ -219,8 +219,8 @@ TEST(DownloadExact, AMovedLogFolderTakesTheNextDownloadWhole) {
     struct Restore {
         ~Restore() { SetLogFolder({}); }
     } restore;
-    auto config = ReadyToRead(300);
-    config.faults.replyDelayMs = 10;  // slow enough to move the folder part-way
+    auto config = ReadyToRead(400);
+    config.faults.replyDelayMs = 25;  // slow enough (50 pages, over a second) to move the folder part-way
     WindowRig rig(config);
     const fs::path moved = fs::path(rig.config.Root()) / "club logs";
     const fs::path onDrive = fs::path(rig.drive) / "GPSLOG";
