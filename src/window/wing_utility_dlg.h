@@ -4,7 +4,8 @@
 // It also keeps the PC clock display and its one time synchronisation.
 //
 // Where each part lives:
-//   window/dialog_init.cpp     construction, OnInitDialog, name tables, texts, lamp painting
+//   window/dialog_init.cpp     construction, OnInitDialog, name tables, texts, lamp painting,
+//                              the settings read at start and applied from the settings window
 //   window/session_view.cpp    the message map and what the window shows of each session event
 //   window/link_commands.cpp   Link, Read and Save, Open Log Folder, Exit, closing, status display
 //   window/start_settings.cpp  Setting and its verification
@@ -34,7 +35,7 @@ namespace wing {
 
 class CWingUtilityDlg : public CDialog {
 public:
-    // `configPath`: the profile file; empty means "Wing.ini" beside the executable.
+    // `configPath`: the settings file; empty means the one in force (ConfigFilePath).
     explicit CWingUtilityDlg(QWidget* parent = nullptr, std::wstring configPath = {});
     ~CWingUtilityDlg() override;
 
@@ -146,7 +147,7 @@ public:
     std::string m_ntpServer;
     std::vector<LoftSetting> m_lofts;
     bool m_openFlightAfterSave = true;
-    bool m_gpx = false;
+    bool m_gpx = false;  // [Export] GPX, for the exports to follow
     bool m_logFolderPending = false;
 
     // ---- name tables ---------------------------------------------------------------
