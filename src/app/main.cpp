@@ -1,14 +1,17 @@
 // Start-up: the character-type locale from the user's, the Qt application, the main
-// dialog run modally, and a clean exit when it closes.
+// dialog run modally, and a clean exit when it closes. --help says where the settings are.
 
 #include <QApplication>
 
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 
 #include "window/wing_utility_dlg.h"
 #include "framework/assets.h"
 #include "framework/message_box_qt.h"
 #include "framework/qt_text.h"
+#include "settings/config.h"
 
 namespace wing {
 
@@ -32,6 +35,15 @@ public:
 }  // namespace wing
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: wing-utility [Qt options]\n"
+                        "The desktop tool for the pigeon GPS logger: link, set for a flight, read and save.\n\n%s",
+                        wing::SettingsFilesHelp().c_str());
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wing-utility"));
     QApplication::setDesktopFileName(QStringLiteral("wing-utility"));

@@ -46,12 +46,18 @@ std::optional<Failure> ChooseLoft(const Context& ctx, const FlightOptions& optio
         name = options.loftAt;
         return std::nullopt;
     }
-    if (!options.loftName.empty() && options.loftName != ctx.config.loftName)
-        return Failure{Exit::Usage, "usage", ctx.Text(IDS_FLIGHT_NO_LOFT) + L" (" + FromUtf8(options.loftName) + L")"};
-    name = ctx.config.loftName;
-    if (ctx.config.loft.empty()) return std::nullopt;
-    loft = ParseCoordinates(ctx.config.loft);
-    if (!loft) return BadPosition(ctx, ctx.config.loft);
+    const LoftEntry* chosen = nullptr;
+    if (!options.loftName.empty()) {
+        chosen = FindLoft(ctx.config, options.loftName);
+        if (chosen == nullptr)
+            return Failure{Exit::Usage, "usage", ctx.Text(IDS_FLIGHT_NO_LOFT) + L" (" + FromUtf8(options.loftName) + L")"};
+    } else if (!ctx.config.lofts.empty()) {
+        chosen = &ctx.config.lofts.front();  // the first loft, as the flight window opens with
+    }
+    if (chosen == nullptr) return std::nullopt;
+    name = chosen->name;
+    loft = ParseCoordinates(chosen->position);
+    if (!loft) return BadPosition(ctx, chosen->position);
     return std::nullopt;
 }
 

@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
 
     Context ctx;
     ctx.configPath = ConfigFilePath().string();
-    CLI::App app{"wing-utility-cli: link, set, read and save the pigeon GPS logger without the window.\n"
-                 "Settings: " + ctx.configPath,
+    CLI::App app{"wing-utility-cli: link, set, read and save the pigeon GPS logger without the window.\n\n" +
+                     SettingsFilesHelp(),
                  "wing-utility-cli"};
     app.footer(kExitCodes);
     app.require_subcommand(1);
@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
     if (!configFile.empty()) ctx.configPath = configFile;
     const StartupChoice startup = LoadConfigAndSelectLanguage(ctx.configPath);
     ctx.config = startup.config;
+    ApplyLogFolder(ctx.config);
     ctx.langId = LanguageFromOption(lang, startup.langId);
     if (ctx.langId == 0) {
         PrintError(L"--lang: en, zh-TW or zh-CN");

@@ -28,7 +28,9 @@ std::optional<OutputChoices> OutputChoicesFrom(const Context&, const std::string
     return choices;
 }
 
-void ApplyToProcess(const OutputChoices&) {}
+void ApplyToProcess(const OutputChoices& choices) {
+    if (!choices.folder.empty()) SetLogFolder(choices.folder);
+}
 
 void Apply(const OutputChoices& choices, LoggerSession&) { ApplyToProcess(choices); }
 

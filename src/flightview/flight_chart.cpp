@@ -21,6 +21,8 @@ FlightChart::FlightChart(const QString& speedTitle, const QString& altitudeTitle
     setMouseTracking(true);
     setMinimumHeight(160);
     setAccessibleName(speedTitle + " / " + altitudeTitle);
+    // The keyboard's focus lands on the drawing surface, so it carries the name too.
+    viewport()->setAccessibleName(accessibleName());
 }
 
 void FlightChart::SetData(const std::vector<ChartPoint>& points, const std::vector<ChartRest>& rests) {

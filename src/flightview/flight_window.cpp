@@ -1,6 +1,7 @@
 #include "flightview/flight_window.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
 #include <QFileDialog>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <QtSvg/QSvgGenerator>
@@ -98,13 +100,19 @@ FlightMapData MapDataOf(const CLogRecordList& records, const FlightSummary& summ
 }
 
 FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId, QWidget* parent)
+    : FlightWindow(download, std::vector<LoftSetting>{loft}, langId, parent) {}
+
+FlightWindow::FlightWindow(const ArchivedDownload& download, std::vector<LoftSetting> lofts, unsigned langId,
+                           QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_langId(langId),
       m_serial(download.serial),
       m_records(RecordsOf(download)),
-      m_loft(loft) {
-    m_input.settings.arrivalRadiusMetres = loft.arrivalRadiusMetres;
-    if (loft.position) m_input.loft = *loft.position;
+      m_lofts(std::move(lofts)) {
+    if (m_lofts.empty()) m_lofts.push_back(LoftSetting{"Loft", std::nullopt, 100});
+    m_loft = m_lofts.front();
+    m_input.settings.arrivalRadiusMetres = m_loft.arrivalRadiusMetres;
+    if (m_loft.position) m_input.loft = *m_loft.position;
 
     setWindowTitle(Text(IDS_FLIGHT_TITLE) + " - " + ToQString(download.serial) + " - " + LocalTime(download.downloadedUtc));
     m_map = new FlightMap(this);
@@ -144,11 +152,11 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& 
     connect(saveMap, &QPushButton::clicked, this, [this] { SaveWithDialog(m_map, QStringLiteral("map")); });
     auto* saveChart = new QPushButton(Text(IDS_FLIGHT_SAVE_CHART), this);
     connect(saveChart, &QPushButton::clicked, this, [this] { SaveWithDialog(m_chart, QStringLiteral("chart")); });
-    auto* addToList = new QPushButton(Text(IDS_FLIGHT_ADD_TO_LIST), this);
-    addToList->setEnabled(m_loft.position.has_value());
+    m_addToList = new QPushButton(Text(IDS_FLIGHT_ADD_TO_LIST), this);
+    m_addToList->setEnabled(m_loft.position.has_value());
     auto* listNote = new QLabel(this);
     listNote->setWordWrap(true);
-    connect(addToList, &QPushButton::clicked, this, [this, listNote] {
+    connect(m_addToList, &QPushButton::clicked, this, [this, listNote] {
         auto added = AddToFlightList();
         if (auto* failure = std::get_if<ExportFailure>(&added)) {
             ShowMessageBox(FromQString(Text(IDS_FLIGHT_NOT_SAVED)) + L"\n" + failure->path + L"\n" + failure->reason, L"",
@@ -164,9 +172,22 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& 
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     m_side = new QVBoxLayout();
+    if (m_lofts.size() > 1) {
+        // Which loft the figures, and the list of flights, are for.
+        m_loftChooser = new QComboBox(this);
+        for (const LoftSetting& loft : m_lofts) m_loftChooser->addItem(QString::fromStdString(loft.name));
+        auto* loftLabel = new QLabel(Text(IDS_FLIGHT_LOFT), this);
+        loftLabel->setBuddy(m_loftChooser);
+        m_loftChooser->setAccessibleName(loftLabel->text());
+        connect(m_loftChooser, &QComboBox::currentIndexChanged, this, [this](int index) { ChooseLoft(index); });
+        auto* loftRow = new QHBoxLayout();
+        loftRow->addWidget(loftLabel);
+        loftRow->addWidget(m_loftChooser, 1);
+        m_side->addLayout(loftRow);
+    }
     m_side->addLayout(releaseForm);
     m_side->addWidget(listNote);
-    for (QPushButton* b : {saveMap, saveChart, addToList}) m_side->addWidget(b);
+    for (QPushButton* b : {saveMap, saveChart, m_addToList}) m_side->addWidget(b);
     m_side->addSpacing(8);
     m_side->addWidget(close, 0, Qt::AlignRight);
     auto* layout = new QHBoxLayout(this);
@@ -174,6 +195,19 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& 
     layout->addLayout(m_side);
     Analyse();
     resize(1000, 700);
+}
+
+void FlightWindow::ChooseLoft(int index) {
+    if (index < 0 || index >= static_cast<int>(m_lofts.size())) return;
+    m_loft = m_lofts[static_cast<std::size_t>(index)];
+    m_input.loft = m_loft.position.value_or(GeoPoint{});
+    m_input.settings.arrivalRadiusMetres = m_loft.arrivalRadiusMetres;
+    m_addToList->setEnabled(m_loft.position.has_value());
+    if (m_loftChooser && m_loftChooser->currentIndex() != index) {
+        const QSignalBlocker quiet(m_loftChooser);
+        m_loftChooser->setCurrentIndex(index);
+    }
+    Analyse();
 }
 
 bool FlightWindow::EnterRelease(const QString& point, std::int64_t utcTime) {
@@ -221,7 +255,7 @@ void FlightWindow::Analyse() {
     auto* grid = new QGridLayout(m_summaryPanel);
     BuildSummary(grid);
     grid->setRowStretch(grid->rowCount(), 1);
-    m_side->insertWidget(0, m_summaryPanel, 1);
+    m_side->insertWidget(m_loftChooser ? 1 : 0, m_summaryPanel, 1);  // below the loft chooser
 }
 
 QString FlightWindow::Text(unsigned id) const {

@@ -11,6 +11,7 @@
 #include "flight/flight_analysis.h"
 #include "flightview/flight_map.h"
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QLineEdit;
@@ -36,7 +37,14 @@ FlightMapData MapDataOf(const CLogRecordList& records, const FlightSummary& summ
 class FlightWindow : public QWidget {
     Q_OBJECT
 public:
+    // With several lofts a chooser picks the one the figures are for; the first to begin with.
+    FlightWindow(const ArchivedDownload& download, std::vector<LoftSetting> lofts, unsigned langId,
+                 QWidget* parent = nullptr);
     FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId, QWidget* parent = nullptr);
+
+    // The figures made again for the loft of that index (as the chooser does).
+    void ChooseLoft(int index);
+    const LoftSetting& Loft() const { return m_loft; }
 
     const FlightSummary& Summary() const { return m_summary; }
     // The summary's lines as shown, label and value, for tests and the record of flights.
@@ -68,6 +76,7 @@ private:
     CLogRecordList m_records;
     FlightInput m_input;
     FlightSummary m_summary;
+    std::vector<LoftSetting> m_lofts;
     LoftSetting m_loft;
     std::vector<std::pair<QString, QString>> m_lines;
     FlightMap* m_map = nullptr;
@@ -77,6 +86,8 @@ private:
     QLineEdit* m_releasePoint = nullptr;
     QDateTimeEdit* m_releaseTime = nullptr;
     QLabel* m_releaseNote = nullptr;
+    QComboBox* m_loftChooser = nullptr;
+    QPushButton* m_addToList = nullptr;
 };
 
 }  // namespace wing

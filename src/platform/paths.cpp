@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -27,6 +28,18 @@ fs::path HomeDirectory() {
         return pw->pw_dir;
     return {};
 }
+
+// "~" and "~/..." under the home folder; anything else as it is.
+fs::path ExpandHome(const std::string& text) {
+    if (text == "~") return HomeDirectory();
+    if (text.rfind("~/", 0) == 0) return HomeDirectory() / text.substr(2);
+    return text;
+}
+
+std::mutex g_logFolderMutex;
+fs::path g_logFolder;  // empty: C:\GPSLOG lies on drive C:
+
+constexpr std::wstring_view kLogFolderName = L"gpslog";
 
 struct DriveLookup {
     char letter;
@@ -83,9 +96,7 @@ fs::path DriveRoot(wchar_t letter) {
     DriveLookup lookup{upper, {}, false};
     if (auto text = ReadIniSafeFile(UserMapFilePath())) ini_parse_string(text->c_str(), OnIniEntry, &lookup);
     if (lookup.found && !lookup.value.empty()) {
-        fs::path root = lookup.value;
-        if (lookup.value == "~" || lookup.value.rfind("~/", 0) == 0)
-            root = HomeDirectory() / lookup.value.substr(lookup.value.size() > 1 ? 2 : 1);
+        fs::path root = ExpandHome(lookup.value);
         if (root.is_absolute()) return root;
         return {};
     }
@@ -94,8 +105,6 @@ fs::path DriveRoot(wchar_t letter) {
 
 fs::path ResolveDrivePath(std::wstring_view windowsPath) {
     if (windowsPath.size() < 2 || windowsPath[1] != L':') return {};
-    fs::path root = DriveRoot(windowsPath[0]);
-    if (root.empty()) return {};
     std::wstring_view rest = windowsPath.substr(2);
     if (!rest.empty() && rest[0] != L'\\' && rest[0] != L'/') return {};  // drive-relative
 
@@ -110,12 +119,21 @@ fs::path ResolveDrivePath(std::wstring_view windowsPath) {
         }
     }
     if (!part.empty()) parts.push_back(std::move(part));
-
-    fs::path out = root;
-    for (const auto& p : parts) {
+    for (const auto& p : parts)
         if (p == L"." || p == L"..") return {};
-        out = MatchComponent(out, p);
+
+    fs::path out;
+    std::size_t first = 0;
+    const bool logFolder = std::towupper(static_cast<wint_t>(windowsPath[0])) == L'C' && !parts.empty() &&
+                           Fold(parts[0]) == kLogFolderName;
+    if (fs::path moved = LogFolderOverride(); logFolder && !moved.empty()) {
+        out = moved;
+        first = 1;
+    } else {
+        out = DriveRoot(windowsPath[0]);
+        if (out.empty()) return {};
     }
+    for (std::size_t i = first; i < parts.size(); ++i) out = MatchComponent(out, parts[i]);
     return out;
 }
 
@@ -131,6 +149,46 @@ bool CreateDriveDirectory(std::wstring_view windowsPath) {
     std::error_code ec;
     fs::create_directories(p, ec);
     return fs::is_directory(p, ec);
+}
+
+std::optional<fs::path> LogFolderFromSetting(std::string_view setting) {
+    while (!setting.empty() && (setting.front() == ' ' || setting.front() == '\t')) setting.remove_prefix(1);
+    while (!setting.empty() && (setting.back() == ' ' || setting.back() == '\t')) setting.remove_suffix(1);
+    if (setting.empty()) return fs::path{};
+    fs::path folder = ExpandHome(std::string(setting));
+    if (!folder.is_absolute()) return std::nullopt;
+    return folder;
+}
+
+void SetLogFolder(const fs::path& folder) {
+    std::lock_guard<std::mutex> lock(g_logFolderMutex);
+    g_logFolder = folder;
+}
+
+fs::path LogFolderOverride() {
+    std::lock_guard<std::mutex> lock(g_logFolderMutex);
+    return g_logFolder;
+}
+
+fs::path DefaultLogFolder() {
+    const fs::path root = DriveRoot(L'C');
+    return root.empty() ? root : MatchComponent(root, L"GPSLOG");
+}
+
+std::vector<fs::path> SystemConfigDirs() {
+    std::vector<fs::path> dirs;
+    const char* list = std::getenv("XDG_CONFIG_DIRS");
+    std::string_view rest = list != nullptr ? list : "";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view dir = rest.substr(0, colon);
+        // Relative entries are to be ignored, as the base directory rules say.
+        if (!dir.empty() && dir.front() == '/') dirs.emplace_back(std::string(dir));
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    if (dirs.empty()) dirs.emplace_back("/etc/xdg");
+    return dirs;
 }
 
 }  // namespace wing

@@ -4,9 +4,15 @@
 // map file ($XDG_CONFIG_HOME/wing-utility/device-map.ini, section [drives], a line
 // "C = /some/dir") says otherwise. Path components resolve case-insensitively
 // against what exists, as on Windows, so C:\GPSLog and C:\GPSLOG are one folder.
+//
+// The log folder C:\GPSLOG itself can be moved (the settings' [Log] Folder): every
+// path under it then resolves under the folder set here, so the exports, the archive,
+// the flight lists and Open Log Folder all follow it from this one place.
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace wing {
 
@@ -28,5 +34,24 @@ bool DriveDirectoryExists(std::wstring_view windowsPath);
 
 // Creates the directory and any missing parents; true when it exists afterwards.
 bool CreateDriveDirectory(std::wstring_view windowsPath);
+
+// The folder a log-folder setting names: "~" and "~/..." lie in the home folder, an
+// absolute path is taken as it is, and an empty setting (blanks only) gives an empty
+// path, the default. Nothing for a relative path, which would depend on the folder the
+// tool happens to start in.
+std::optional<std::filesystem::path> LogFolderFromSetting(std::string_view setting);
+
+// Moves C:\GPSLOG and everything under it to `folder`; an empty path puts it back on
+// drive C:. Safe to call while other threads resolve paths, though a save under way
+// should not see the folder change (the window waits for it to end).
+void SetLogFolder(const std::filesystem::path& folder);
+// The folder set by SetLogFolder; empty when the log folder is on drive C:.
+std::filesystem::path LogFolderOverride();
+// Where C:\GPSLOG lies without a SetLogFolder (normally ~/GPSLOG).
+std::filesystem::path DefaultLogFolder();
+
+// The directories of $XDG_CONFIG_DIRS that are absolute paths, in order; /etc/xdg when
+// the variable is unset or names none.
+std::vector<std::filesystem::path> SystemConfigDirs();
 
 }  // namespace wing

@@ -20,7 +20,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
+}  // namespace
+
+bool ProfileNamesEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
@@ -31,8 +33,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// UTF-16 text with a byte-order mark becomes UTF-8; anything else is taken as it is.
-std::string DecodeFileText(const std::string& raw) {
+std::string ProfileTextFromBytes(const std::string& raw) {
     const bool le = raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF &&
                     static_cast<unsigned char>(raw[1]) == 0xFE;
     const bool be = raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFE &&
@@ -56,8 +57,6 @@ std::string DecodeFileText(const std::string& raw) {
     }
     return ToUtf8(wide);
 }
-
-}  // namespace
 
 int ProfileHandler(void* user, const char* section, const char* name, const char* value) {
     auto* self = static_cast<ProfileFile*>(user);
@@ -114,16 +113,16 @@ bool ProfileFile::Load(const std::filesystem::path& path) {
     // as an empty profile, every key at its default; it never throws or waits.
     const auto raw = ReadSettingsFile(path);
     if (!raw) return false;
-    Parse(DecodeFileText(*raw));
+    Parse(ProfileTextFromBytes(*raw));
     return true;
 }
 
 std::optional<std::string> ProfileFile::GetString(std::string_view section,
                                                   std::string_view key) const {
     for (const auto& s : sections_) {
-        if (!EqualsNoCase(s.name, section)) continue;
+        if (!ProfileNamesEqual(s.name, section)) continue;
         for (const auto& [name, value] : s.keys) {
-            if (!EqualsNoCase(name, key)) continue;
+            if (!ProfileNamesEqual(name, key)) continue;
             std::string_view v = value;
             if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
                 v = v.substr(1, v.size() - 2);
@@ -132,6 +131,16 @@ std::optional<std::string> ProfileFile::GetString(std::string_view section,
         return std::nullopt;  // only the first section of a name is searched
     }
     return std::nullopt;
+}
+
+std::vector<std::string> ProfileFile::KeyNames(std::string_view section) const {
+    std::vector<std::string> names;
+    for (const auto& s : sections_) {
+        if (!ProfileNamesEqual(s.name, section)) continue;
+        for (const auto& entry : s.keys) names.push_back(entry.first);
+        break;  // only the first section of a name is searched
+    }
+    return names;
 }
 
 unsigned ProfileFile::GetInt(std::string_view section, std::string_view key,

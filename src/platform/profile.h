@@ -27,6 +27,8 @@ public:
     // The value read as a number with GetPrivateProfileInt's rules; `defaultValue` (as
     // an unsigned bit pattern) when the key is absent or its value empty.
     unsigned GetInt(std::string_view section, std::string_view key, int defaultValue) const;
+    // The names of the keys of `section`, in file order (repeated names included).
+    std::vector<std::string> KeyNames(std::string_view section) const;
 
 private:
     struct Section {
@@ -36,6 +38,13 @@ private:
     friend int ProfileHandler(void*, const char*, const char*, const char*);
     std::vector<Section> sections_;
 };
+
+// A profile file's bytes as the text it holds: UTF-16 with a byte-order mark becomes
+// UTF-8, anything else is taken as it is.
+std::string ProfileTextFromBytes(const std::string& raw);
+
+// Profile names compare as the Windows reader compares them: ignoring ASCII case.
+bool ProfileNamesEqual(std::string_view a, std::string_view b);
 
 // The leading decimal number of a profile value, wrapping modulo 2^32 as the Windows
 // reader does ("-1" is 0xFFFFFFFF, "12abc" is 12, "abc" is 0).

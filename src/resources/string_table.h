@@ -18,7 +18,7 @@ constexpr unsigned IDS_LAST = 192;
 constexpr unsigned IDS_UNKNOWN_STATUS_CODE = 193;
 constexpr unsigned IDS_FILE_NOT_SAVED = 194;
 constexpr unsigned IDS_NOT_ALL_SAVED = 195;
-constexpr unsigned IDS_LAST_OWN = 246;  // the command line's texts end here
+constexpr unsigned IDS_LAST_OWN = 288;  // the command line's texts end here
 
 // Fetches string `id` of exactly language `langId`. A missing or empty entry leaves
 // `text` unchanged and returns false.

@@ -225,8 +225,10 @@ void LoggerSession::OnLogReadFailed() {
 
 void LoggerSession::OnLogReadDone(unsigned count) {
     std::lock_guard<std::mutex> lock(m_reportLock);
-    m_readRunning = false;
+    // The save is marked first: ReadUnderWay never reads false between the two, so the
+    // window never moves the log folder under a save that is about to start.
     m_saveRunning = true;
+    m_readRunning = false;
     Emit(ev::ReadDone{count, m_logCount});
     ArchivedDownload archive{m_snText, m_versionText, static_cast<std::int64_t>(std::time(nullptr)),
                              CurrentTimeZone(),  0, m_langId, m_rawSlots};

@@ -2,8 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "platform/device_map.h"
 #include "platform/message_box.h"
 #include "platform/module_dir.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
@@ -11,18 +17,114 @@
 namespace wing {
 
 namespace {
+
+bool Exists(const std::filesystem::path& path) {
+    // The status as the first design asked for it: anything that answers counts, so a
+    // file that cannot be read is still the one in force (and reads as empty).
+    struct stat status{};
+    return ::stat(path.c_str(), &status) == 0;
 }
 
-std::filesystem::path ConfigFilePath() {
+// Loft and LoftName, then Loft<n> / LoftName<n> in the order of n (gaps allowed). A loft
+// without a position is none: the file that ships names "Loft" and leaves its position
+// to the fancier.
+std::vector<LoftEntry> ReadLofts(const ProfileFile& profile) {
+    std::map<unsigned, std::string> numbered;
+    for (const std::string& key : profile.KeyNames("Flight"))
+        if (unsigned n = NumberedLoftKey(key, "Loft")) numbered.emplace(n, key);
+    numbered.emplace(1, "Loft");
+    std::vector<LoftEntry> lofts;
+    for (const auto& [n, key] : numbered) {
+        const auto position = profile.GetString("Flight", key);
+        if (!position || position->empty()) continue;
+        const std::string nameKey = n == 1 ? std::string("LoftName") : "LoftName" + std::to_string(n);
+        auto name = profile.GetString("Flight", nameKey);
+        if (!name || name->empty()) name = DefaultLoftName(n - 1);
+        lofts.push_back(LoftEntry{*name, *position});
+    }
+    return lofts;
+}
+
+}  // namespace
+
+unsigned NumberedLoftKey(std::string_view key, std::string_view prefix) {
+    if (key.size() <= prefix.size() || !ProfileNamesEqual(key.substr(0, prefix.size()), prefix)) return 0;
+    unsigned n = 0;
+    for (char c : key.substr(prefix.size())) {
+        if (c < '0' || c > '9' || n > 100000) return 0;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    return n >= 2 ? n : 0;
+}
+
+std::string DefaultLoftName(std::size_t index) {
+    return index == 0 ? std::string("Loft") : "Loft " + std::to_string(index + 1);
+}
+
+const LoftEntry* FindLoft(const Config& config, std::string_view name) {
+    for (const LoftEntry& loft : config.lofts)
+        if (ProfileNamesEqual(loft.name, name)) return &loft;
+    return nullptr;
+}
+
+std::vector<ConfigCandidate> ConfigCandidates(const std::filesystem::path& programDir) {
+    std::vector<ConfigCandidate> out{{ConfigOrigin::User, UserConfigPath()}};
+    for (const auto& dir : SystemConfigDirs())
+        out.push_back({ConfigOrigin::System, dir / "wing-utility" / kConfigFileName});
+    out.push_back({ConfigOrigin::Program, programDir / kConfigFileName});
+    return out;
+}
+
+std::vector<ConfigCandidate> ConfigCandidates() { return ConfigCandidates(ProgramConfigPath().parent_path()); }
+
+ConfigCandidate FindConfigFile(const std::vector<ConfigCandidate>& candidates) {
+    for (const auto& c : candidates)
+        if (Exists(c.path)) return c;
+    return candidates.back();
+}
+
+std::filesystem::path ConfigFilePath() { return FindConfigFile(ConfigCandidates()).path; }
+
+std::filesystem::path UserConfigPath() { return std::filesystem::path(WingConfigDir()) / kConfigFileName; }
+
+std::filesystem::path ProgramConfigPath() {
     std::string dir;
     GetModuleDir(dir);  // on failure the name alone is used, relative to the working directory
     return std::filesystem::path(dir + kConfigFileName);
 }
 
+std::string SettingsFilesHelp() {
+    const auto candidates = ConfigCandidates();
+    const std::filesystem::path inForce = FindConfigFile(candidates).path;
+    std::string out = "Settings are read from the first of these files that exists:\n";
+    for (const auto& c : candidates)
+        out += (c.path == inForce ? "  * " : "    ") + c.path.string() + "\n";
+    out += "(* the file in force). The Settings window writes " + UserConfigPath().string() + "\n";
+    return out;
+}
+
+Config ConfigFromProfile(const ProfileFile& profile) {
+    Config config;
+    config.competition = static_cast<int>(profile.GetInt("Mode", "Competition", 2));
+    config.threshold = profile.GetInt("Power", "Threshold", 4);
+    config.languageByOS = static_cast<std::uint8_t>(profile.GetInt("Language", "LanguageByOS", 4));
+    config.ntpEnable = static_cast<int>(profile.GetInt("NTP", "NTP", 0));
+    config.personal = static_cast<int>(profile.GetInt("Personal", "ENABLE", 0));
+    config.comNumber = static_cast<int>(profile.GetInt("Personal", "COM", 0));
+    if (auto server = profile.GetString("NTP", "Server"); server && !server->empty())
+        config.ntpServer = *server;
+    if (auto folder = profile.GetString("Log", "Folder")) config.logFolder = *folder;
+    config.lofts = ReadLofts(profile);
+    config.arrivalRadius = static_cast<int>(profile.GetInt("Flight", "ArrivalRadius", 100));
+    if (config.arrivalRadius <= 0) config.arrivalRadius = 100;
+    config.openFlightAfterSave = static_cast<int>(profile.GetInt("Flight", "OpenAfterSave", 1));
+    config.gpx = static_cast<int>(profile.GetInt("Export", "GPX", 0));
+    return config;
+}
+
 Config LoadConfig(unsigned langId, const std::filesystem::path& path) {
     Config config;
-    struct stat status{};
-    if (::stat(path.c_str(), &status) != 0) {
+    if (!Exists(path)) {
         std::wstring text;
         LoadLanguageString(langId, IDS_CONFIG_MISSING, text);
         ShowMessageBox(text, kApplicationName, MB_OK);
@@ -38,22 +140,17 @@ Config LoadConfig(unsigned langId, const std::filesystem::path& path) {
     // The file exists: an unreadable one reads like an empty one, every key at its default.
     ProfileFile profile;
     profile.Load(path);
-    config.competition = static_cast<int>(profile.GetInt("Mode", "Competition", 2));
-    config.threshold = profile.GetInt("Power", "Threshold", 4);
-    config.languageByOS = static_cast<std::uint8_t>(profile.GetInt("Language", "LanguageByOS", 4));
-    config.ntpEnable = static_cast<int>(profile.GetInt("NTP", "NTP", 0));
-    config.personal = static_cast<int>(profile.GetInt("Personal", "ENABLE", 0));
-    config.comNumber = static_cast<int>(profile.GetInt("Personal", "COM", 0));
-    if (auto server = profile.GetString("NTP", "Server"); server && !server->empty())
-        config.ntpServer = *server;
-    if (auto loft = profile.GetString("Flight", "Loft")) config.loft = *loft;
-    if (auto name = profile.GetString("Flight", "LoftName"); name && !name->empty()) config.loftName = *name;
-    config.arrivalRadius = static_cast<int>(profile.GetInt("Flight", "ArrivalRadius", 100));
-    if (config.arrivalRadius <= 0) config.arrivalRadius = 100;
-    config.openFlightAfterSave = static_cast<int>(profile.GetInt("Flight", "OpenAfterSave", 1));
-    return config;
+    return ConfigFromProfile(profile);
 }
 
 Config LoadConfig(unsigned langId) { return LoadConfig(langId, ConfigFilePath()); }
+
+void ApplyLogFolder(const Config& config) {
+    const auto folder = LogFolderFromSetting(config.logFolder);
+    if (!folder)
+        std::fprintf(stderr, "wing-utility: the log folder \"%s\" is not a full path; using the default\n",
+                     config.logFolder.c_str());
+    SetLogFolder(folder.value_or(std::filesystem::path()));
+}
 
 }  // namespace wing

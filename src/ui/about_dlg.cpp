@@ -1,10 +1,14 @@
 #include "ui/about_dlg.h"
 
+#include <QLabel>
+
 #include <cstdio>
 
 #include "framework/grow_to_fit.h"
 #include "framework/qt_text.h"
 #include "platform/language_id.h"
+#include "platform/text.h"
+#include "settings/config.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "framework/color_font_static.h"
@@ -25,8 +29,17 @@ std::wstring VersionText(const FileVersion& v) {
     return buf;
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent, unsigned langId)
-    : CDialog(AboutDialogTemplate(), parent), m_langOverride(langId) {}
+CAboutDlg::CAboutDlg(QWidget* parent, unsigned langId, std::filesystem::path settingsFile)
+    : CDialog(AboutDialogTemplate(), parent),
+      m_langOverride(langId),
+      m_settingsFile(settingsFile.empty() ? ConfigFilePath() : std::move(settingsFile)) {}
+
+std::wstring CAboutDlg::SettingsNote() const {
+    const unsigned lang = m_langOverride != 0 ? m_langOverride : GetUserDefaultLangId();
+    std::wstring label;
+    LoadLanguageString(lang, IDS_SETTINGS_IN_FORCE, label);
+    return label + L" " + FromLocale8(m_settingsFile.string());
+}
 
 bool CAboutDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -36,6 +49,10 @@ bool CAboutDlg::OnInitDialog() {
     LoadLanguageString(lang, IDS_PRODUCT_LINE, product);
     setWindowTitle(ToQString(product));
     if (auto* line = ColorStatic(IDC_ABOUT_PRODUCT)) line->SetText(product + L"  " + VersionText(BuildFileVersion()));
+    // Where the settings come from, for whoever wonders which file to look at.
+    const QString note = ToQString(SettingsNote());
+    for (QLabel* label : findChildren<QLabel*>()) label->setToolTip(note);
+    setToolTip(note);
     // A longer product line or version than the template made room for widens the box.
     GrowToFitTexts(*this);
     return true;

@@ -1,8 +1,9 @@
 #pragma once
 // The About box (dialog 100): the product line in the user's own language and the
-// program's version.
+// program's version; its lines' tooltip names the settings file in force.
 
 #include <array>
+#include <filesystem>
 #include <string>
 
 #include "framework/dialog.h"
@@ -21,15 +22,19 @@ std::wstring VersionText(const FileVersion& version);
 
 class CAboutDlg : public CDialog {
 public:
-    // `langId` 0: the user's default language.
-    explicit CAboutDlg(QWidget* parent = nullptr, unsigned langId = 0);
+    // `langId` 0: the user's default language. `settingsFile`: the settings in force;
+    // empty: the file the lookup finds.
+    explicit CAboutDlg(QWidget* parent = nullptr, unsigned langId = 0, std::filesystem::path settingsFile = {});
     bool OnInitDialog() override;
+    // "Settings in force: <file>", the lines' tooltip.
+    std::wstring SettingsNote() const;
 
     // Constructs, runs and ends the box.
     static int Show(QWidget* parent = nullptr);
 
 private:
     unsigned m_langOverride;
+    std::filesystem::path m_settingsFile;
 };
 
 }  // namespace wing

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 
 #include <langinfo.h>
 
@@ -25,6 +26,7 @@
 #include "resources/string_table.h"
 #include "serial/port_discovery.h"
 #include "settings/language.h"
+#include "settingsview/settings_window.h"
 #include "ui/about_dlg.h"
 #include "window/wing_utility_dlg.h"
 
@@ -115,23 +117,20 @@ bool CWingUtilityDlg::OnInitDialog() {
 
     CentreOnScreen();
 
-    const Config config = m_configPath.empty() ? LoadConfig(m_langId)
-                                               : LoadConfig(m_langId, std::filesystem::path(m_configPath));
+    m_settingsPath = m_configPath.empty() ? ConfigFilePath() : std::filesystem::path(m_configPath);
+    const Config config = LoadConfig(m_langId, m_settingsPath);
+    // Read once, for the whole run.
     m_competition = config.competition;
-    m_threshold = config.threshold;
     m_languageByOS = config.languageByOS;
     m_ntpEnable = config.ntpEnable;
     m_personal = config.personal;
     m_comNumber = config.comNumber;
-    m_ntpServer = config.ntpServer;
-    m_loft.name = config.loftName;
-    if (!config.loft.empty()) m_loft.position = ParseCoordinates(config.loft);
-    m_loft.arrivalRadiusMetres = config.arrivalRadius;
-    m_openFlightAfterSave = config.openFlightAfterSave != 0;
+    ApplySettings(config);
 
     m_langId = SelectLanguage(m_languageByOS);
     FillNameTables();
     ApplyControlTexts();
+    AddSystemMenuItem(kSettingsCommand, Text(IDS_SETTINGS_ITEM));
     AddSystemMenuItem(kFlightsCommand, Text(IDS_FLIGHTS_ITEM));
 
     ShowItem(IDC_AUTO_READ, m_personal != 1);
@@ -283,8 +282,12 @@ void CWingUtilityDlg::OnPaintDialog(QPainter& painter) { DrawStatusLamp(painter,
 
 void CWingUtilityDlg::OnSysCommand(int command) {
     if ((command & 0xFFF0) == kAboutCommand) {
-        CAboutDlg about(this);
+        CAboutDlg about(this, 0, m_settingsPath);
         about.DoModal();
+        return;
+    }
+    if ((command & 0xFFF0) == kSettingsCommand) {
+        ShowSettings();
         return;
     }
     if ((command & 0xFFF0) == kFlightsCommand) {
@@ -301,7 +304,7 @@ void CWingUtilityDlg::OpenFlight(const std::filesystem::path& archive) {
                        MB_OK | MB_ICONWARNING);
         return;
     }
-    m_flightWindow = std::make_unique<FlightWindow>(std::get<ArchivedDownload>(read), m_loft, m_langId);
+    m_flightWindow = std::make_unique<FlightWindow>(std::get<ArchivedDownload>(read), m_lofts, m_langId);
     m_flightWindow->show();
 }
 
@@ -309,6 +312,39 @@ void CWingUtilityDlg::ShowFlightList() {
     FlightList list(ListArchives(ArchiveRoot()), m_langId, [this](const std::filesystem::path& p) { Defer([this, p] { OpenFlight(p); }); },
                     this);
     list.exec();
+}
+
+void CWingUtilityDlg::ShowSettings() {
+    SettingsWindow window(m_config, m_settingsPath, UserConfigPath(), m_langId, this);
+    if (window.exec() != QDialog::Accepted) return;
+    // The user's file is in force from now on, once there is one.
+    std::error_code ec;
+    if (std::filesystem::exists(UserConfigPath(), ec)) m_settingsPath = UserConfigPath();
+    ApplySettings(window.Saved());
+}
+
+void CWingUtilityDlg::ApplySettings(const Config& config) {
+    m_config = config;
+    m_threshold = config.threshold;
+    m_ntpServer = config.ntpServer;
+    m_openFlightAfterSave = config.openFlightAfterSave != 0;
+    m_gpx = config.gpx != 0;
+    m_lofts.clear();
+    for (const LoftEntry& loft : config.lofts)
+        m_lofts.push_back(LoftSetting{loft.name, ParseCoordinates(loft.position), static_cast<double>(config.arrivalRadius)});
+    m_logFolderPending = true;
+    ApplyLogFolderWhenIdle();
+}
+
+void CWingUtilityDlg::ApplyLogFolderWhenIdle() {
+    if (!m_logFolderPending) return;
+    // A save writes its files, and archives the download, all in one folder.
+    if (m_session && m_session->ReadUnderWay()) {
+        QTimer::singleShot(200, this, [this] { ApplyLogFolderWhenIdle(); });
+        return;
+    }
+    m_logFolderPending = false;
+    ApplyLogFolder(m_config);
 }
 
 void CWingUtilityDlg::SetStatic(int id, const std::wstring& text, const QColor& colour, int pointSize) {

@@ -45,6 +45,7 @@ enum : int {
 
 constexpr int kAboutCommand = 16;
 constexpr int kFlightsCommand = 32;
+constexpr int kSettingsCommand = 48;
 
 // Colours of the status texts.
 inline QColor DarkGreen() { return QColor(0, 127, 0); }

@@ -4,7 +4,8 @@
 // It also keeps the PC clock display and its one time synchronisation.
 //
 // Where each part lives:
-//   window/dialog_init.cpp     construction, OnInitDialog, name tables, texts, lamp painting
+//   window/dialog_init.cpp     construction, OnInitDialog, name tables, texts, lamp painting,
+//                              the settings read at start and applied from the settings window
 //   window/session_view.cpp    the message map and what the window shows of each session event
 //   window/link_commands.cpp   Link, Read and Save, Open Log Folder, Exit, closing, status display
 //   window/start_settings.cpp  Setting and its verification
@@ -34,7 +35,7 @@ namespace wing {
 
 class CWingUtilityDlg : public CDialog {
 public:
-    // `configPath`: the profile file; empty means "Wing.ini" beside the executable.
+    // `configPath`: the settings file; empty means the one in force (ConfigFilePath).
     explicit CWingUtilityDlg(QWidget* parent = nullptr, std::wstring configPath = {});
     ~CWingUtilityDlg() override;
 
@@ -98,6 +99,15 @@ public:
     // The flight of an archived download in its own window (one at a time).
     void OpenFlight(const std::filesystem::path& archive);
     void ShowFlightList();
+    // The settings window; what it saved is applied at once where it can be.
+    void ShowSettings();
+    // What the settings change while the tool runs: the battery threshold, the time
+    // server, the lofts, the flight after a save, the export formats and the log folder
+    // (the last only while no read or save is under way; otherwise as soon as it ends).
+    // The rest (language, record configuration, mode, port, the clock at start) is read
+    // once at start.
+    void ApplySettings(const Config& config);
+    void ApplyLogFolderWhenIdle();
     FlightWindow* Flight() { return m_flightWindow.get(); }
 
     // ---- user commands (link_commands.cpp) -----------------------------------------
@@ -126,6 +136,9 @@ public:
 
     // ---- configuration and language -------------------------------------------------
     std::wstring m_configPath;
+    // The settings in force and the file they came from.
+    Config m_config;
+    std::filesystem::path m_settingsPath;
     unsigned m_langId = 1033;
     std::uint8_t m_languageByOS = 1;
     int m_competition = 1;
@@ -134,8 +147,10 @@ public:
     int m_personal = 0;
     int m_comNumber = 0;
     std::string m_ntpServer;
-    LoftSetting m_loft;
+    std::vector<LoftSetting> m_lofts;
     bool m_openFlightAfterSave = true;
+    bool m_gpx = false;  // [Export] GPX, for the exports to follow
+    bool m_logFolderPending = false;
 
     // ---- name tables ---------------------------------------------------------------
     std::vector<std::wstring> m_weekdayNames;

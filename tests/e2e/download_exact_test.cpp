@@ -10,8 +10,14 @@
 #include <cstdio>
 #include <functional>
 
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
+#include "settingsview/settings_window.h"
+#include "support/modal.h"
 #include "window_rig.h"
 
 namespace wing {
@@ -205,6 +211,57 @@ TEST(DownloadExact, ASecondPressAtAnyStageLeavesTheSavedRecordsWhole) {
         ExpectExactCsv(rig);
         EXPECT_EQ(Files(rig, ".kml").size(), 1u);
     }
+}
+
+// The log folder moved in the settings window while a read runs: that download is saved
+// whole where it started, and the next one whole in the new folder.
+TEST(DownloadExact, AMovedLogFolderTakesTheNextDownloadWhole) {
+    struct Restore {
+        ~Restore() { SetLogFolder({}); }
+    } restore;
+    auto config = ReadyToRead(400);
+    config.faults.replyDelayMs = 25;  // slow enough (50 pages, over a second) to move the folder part-way
+    WindowRig rig(config);
+    const fs::path moved = fs::path(rig.config.Root()) / "club logs";
+    const fs::path onDrive = fs::path(rig.drive) / "GPSLOG";
+    auto csvsIn = [](const fs::path& folder) {
+        std::vector<fs::path> out;
+        for (const auto& f : test::FilesUnder(folder))
+            if (f.extension() == ".csv" && f.parent_path() == folder) out.push_back(f);
+        return out;
+    };
+    auto expectExact = [&](const fs::path& folder) {
+        const auto csvs = csvsIn(folder);
+        ASSERT_EQ(csvs.size(), 1u) << folder;
+        EXPECT_EQ(test::ReadWhole(csvs[0]),
+                  test::ExpectedCsv(rig.simulator.LogSlots(), rig.dlg->Session().SerialText(),
+                                    rig.dlg->Session().VersionText(), rig.dlg->m_langId));
+        bool archived = false;
+        for (const auto& f : test::FilesUnder(folder / "archive")) archived = archived || f.extension() == ".wing";
+        EXPECT_TRUE(archived) << folder;
+    };
+
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(3, 0).size() >= 4; }, 30));
+    ASSERT_TRUE(test::WhileModal<SettingsWindow>([&] { rig.dlg->OnSysCommand(kSettingsCommand); },
+                                                 [&](SettingsWindow& w) {
+                                                     w.findChild<QLineEdit*>("logFolder")->setText(QString::fromStdString(moved.string()));
+                                                     w.findChild<QPushButton*>("ok")->click();
+                                                 }));
+    EXPECT_TRUE(LogFolderOverride().empty());  // not under a read that is under way
+    ASSERT_TRUE(rig.WaitFor([&] { return ReadEnded(rig); }, 60));
+    ASSERT_TRUE(Saved(rig));
+    expectExact(onDrive);
+    EXPECT_TRUE(csvsIn(moved).empty());
+    ASSERT_TRUE(rig.WaitFor([&] { return LogFolderOverride() == moved; }, 5));
+
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return rig.ReceivedFrames(3, 1).size() == 2 && ReadEnded(rig); }, 60));
+    ASSERT_TRUE(Saved(rig));
+    expectExact(moved);
+    EXPECT_EQ(csvsIn(onDrive).size(), 1u);  // the first download's only
+    EXPECT_EQ(LoadConfig(LANG_EN_US, UserConfigPath()).logFolder, moved.string());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The flight window of an archived download: the figures it shows are the analysis's,
 // the map holds every point (the flagged ones greyed), and it reads in each language.
 
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "log/log_fixture.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
+#include "support/accessibility.h"
 #include "support/files.h"
 
 namespace wing {
@@ -150,6 +152,62 @@ TEST(FlightWindow, AnEnteredReleaseReplacesTheEstimateAndATypingSlipChangesNothi
     ASSERT_TRUE(window.EnterRelease("", 0));  // back to the track's estimate
     EXPECT_TRUE(window.Summary().release->Estimated());
     EXPECT_DOUBLE_EQ(*window.Summary().velocityMetresPerMinute, estimated);
+}
+
+TEST(FlightWindow, SeveralLoftsGetAChooserAndTheFiguresAndTheListFollowTheChosenOne) {
+    test::TempDrive drive;
+    const Flight f = SimulatedFlight();
+    // The club's loft some 5 km from the fancier's, where the bird does not land.
+    const GeoPoint club{f.loft.lat + 0.045, f.loft.lon};
+    const std::vector<LoftSetting> lofts{{"Home", f.loft, 100}, {"Club", club, 100}, {"Unplaced", std::nullopt, 100}};
+    FlightWindow window(f.download, lofts, 1033);
+    auto* chooser = window.findChild<QComboBox*>();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_EQ(chooser->count(), 3);
+    EXPECT_EQ(window.Loft().name, "Home");
+
+    const CLogRecordList records = RecordsOf(f.download);
+    for (int index : {1, 0}) {
+        chooser->setCurrentIndex(index);  // as the user picks it
+        FlightInput input;
+        input.loft = *lofts[index].position;
+        const FlightSummary expected = AnalyseFlight(records, input);
+        ASSERT_TRUE(window.Summary().distanceMetres && expected.distanceMetres);
+        EXPECT_DOUBLE_EQ(*window.Summary().distanceMetres, *expected.distanceMetres) << lofts[index].name;
+        EXPECT_EQ(window.Summary().arrival.has_value(), expected.arrival.has_value()) << lofts[index].name;
+        auto added = window.AddToFlightList();
+        ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(added));
+        EXPECT_EQ(std::get<std::filesystem::path>(added).filename(), "flights-" + lofts[index].name + ".csv");
+        EXPECT_NE(test::ReadWhole(std::get<std::filesystem::path>(added)).find("," + lofts[index].name + ","),
+                  std::string::npos);
+    }
+    // A loft without a position: the track without a velocity, and no list to add to.
+    window.ChooseLoft(2);
+    EXPECT_EQ(chooser->currentIndex(), 2);
+    EXPECT_FALSE(window.Summary().velocityMetresPerMinute);
+    EXPECT_FALSE(LineValue(window, 1033, IDS_FLIGHT_VELOCITY));
+
+    // One loft: no chooser.
+    FlightWindow single(f.download, LoftSetting{"Home", f.loft, 100}, 1033);
+    EXPECT_EQ(single.findChild<QComboBox*>(), nullptr);
+}
+
+TEST(FlightWindow, EveryControlOfTheFlightWindowAndTheListHasARoleAndAName) {
+    test::TempDrive drive;
+    Flight f = SimulatedFlight();
+    ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(WriteArchive(f.download)));
+    for (unsigned lang : {1033u, 1028u, 2052u}) {
+        FlightWindow window(f.download, std::vector<LoftSetting>{{"Home", f.loft, 100}, {"Club", f.loft, 100}}, lang);
+        window.show();
+        int checked = 0;
+        EXPECT_TRUE(test::EveryControlIsNamed(&window, &checked)) << lang;
+        EXPECT_GE(checked, 8) << lang;  // chooser, release point and time, the buttons, map and chart
+
+        FlightList list(ListArchives(ArchiveRoot()), lang, [](const std::filesystem::path&) {});
+        list.show();
+        EXPECT_TRUE(test::EveryControlIsNamed(&list, &checked)) << lang;
+        EXPECT_GE(checked, 3) << lang;  // the list and its two buttons
+    }
 }
 
 TEST(FlightList, ListsNewestFirstAndNamesDamagedFiles) {

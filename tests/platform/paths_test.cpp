@@ -47,6 +47,15 @@ protected:
     std::optional<std::string> oldHome, oldXdg;
 };
 
+// Moves the log folder for one test and puts it back after.
+class LogFolderTest : public PathsTest {
+protected:
+    void TearDown() override {
+        SetLogFolder({});
+        PathsTest::TearDown();
+    }
+};
+
 TEST_F(PathsTest, DriveCIsHomeUnlessTheMapFileSaysOtherwise) {
     EXPECT_EQ(UserMapFilePath(), base / "xdg" / "wing-utility" / "device-map.ini");
     EXPECT_EQ(DriveRoot(L'C'), home);
@@ -123,6 +132,73 @@ TEST_F(PathsTest, CreateAndQueryDirectories) {
     EXPECT_FALSE(DriveDirectoryExists(L"C:\\GPSLOG\\file"));
     EXPECT_FALSE(CreateDriveDirectory(L"C:\\GPSLOG\\file\\sub"));
     EXPECT_FALSE(CreateDriveDirectory(L"D:\\GPSLOG"));
+}
+
+TEST_F(LogFolderTest, AMovedLogFolderTakesEveryPathUnderGpslogAndNothingElse) {
+    const fs::path moved = base / "Pigeons 2015";
+    fs::create_directories(moved / "Baidu");
+    fs::create_directories(home / "GPSLOG");
+    EXPECT_EQ(DefaultLogFolder(), home / "GPSLOG");
+    SetLogFolder(moved);
+    EXPECT_EQ(LogFolderOverride(), moved);
+    struct Case {
+        const wchar_t* in;
+        fs::path out;
+    } cases[] = {
+        {L"C:\\GPSLog\\", moved},
+        {L"C:\\GPSLOG", moved},
+        {L"c:/gpslog/baidu/x.js", moved / "Baidu" / "x.js"},  // case-insensitive below it too
+        {L"C:\\GPSLOG\\archive\\WG1\\t.wing", moved / "archive" / "WG1" / "t.wing"},
+        {L"C:\\GPSLOGS\\x", home / "GPSLOGS" / "x"},            // another folder of drive C:
+        {L"C:\\Other\\GPSLOG", home / "Other" / "GPSLOG"},
+        {L"C:\\", home},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveDrivePath(c.in), c.out) << fs::path(c.in);
+    EXPECT_TRUE(ResolveDrivePath(L"C:\\GPSLOG\\..\\x").empty());  // still no way out
+    EXPECT_TRUE(ResolveDrivePath(L"D:\\GPSLOG").empty());
+
+    // Created where it now lies, and the default is where it was.
+    fs::remove_all(moved);
+    EXPECT_FALSE(DriveDirectoryExists(L"C:\\GPSLOG\\"));
+    EXPECT_TRUE(CreateDriveDirectory(L"C:\\GPSLOG\\"));
+    EXPECT_TRUE(fs::is_directory(moved));
+    EXPECT_EQ(DefaultLogFolder(), home / "GPSLOG");
+
+    SetLogFolder({});
+    EXPECT_EQ(ResolveDrivePath(L"C:\\GPSLog\\x.csv"), home / "GPSLOG" / "x.csv");
+}
+
+TEST_F(LogFolderTest, SettingsNameFullPathsOrTheDefault) {
+    const std::pair<const char*, std::optional<fs::path>> cases[] = {
+        {"", fs::path()},
+        {"   ", fs::path()},
+        {"/srv/club/logs", fs::path("/srv/club/logs")},
+        {"  /srv/club/logs  ", fs::path("/srv/club/logs")},
+        {"~", home},
+        {"~/Pigeons", home / "Pigeons"},
+        {"Pigeons", std::nullopt},
+        {"./logs", std::nullopt},
+        {"~ann/logs", std::nullopt},
+    };
+    for (const auto& [setting, expected] : cases) EXPECT_EQ(LogFolderFromSetting(setting), expected) << setting;
+}
+
+TEST_F(PathsTest, SystemConfigDirsFollowXdgConfigDirs) {
+    std::optional<std::string> old;
+    Save("XDG_CONFIG_DIRS", old);
+    const std::pair<const char*, std::vector<fs::path>> cases[] = {
+        {nullptr, {"/etc/xdg"}},
+        {"", {"/etc/xdg"}},
+        {"/etc/xdg/xdg-desktop:/etc/xdg", {"/etc/xdg/xdg-desktop", "/etc/xdg"}},
+        {"relative:/opt/conf::", {"/opt/conf"}},
+        {"relative", {"/etc/xdg"}},
+    };
+    for (const auto& [value, expected] : cases) {
+        if (value) setenv("XDG_CONFIG_DIRS", value, 1);
+        else unsetenv("XDG_CONFIG_DIRS");
+        EXPECT_EQ(SystemConfigDirs(), expected) << (value ? value : "(unset)");
+    }
+    Restore("XDG_CONFIG_DIRS", old);
 }
 
 }  // namespace

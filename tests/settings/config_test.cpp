@@ -198,7 +198,7 @@ TEST(ModuleDir, IsTheDirectoryOfTheRunningExecutable) {
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.back(), '/');
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(dir) / "test_settings"));
-    EXPECT_EQ(ConfigFilePath(), std::filesystem::path(dir + "Wing.ini"));
+    EXPECT_EQ(ProgramConfigPath(), std::filesystem::path(dir + "Wing.ini"));
 
     const std::pair<const char*, const char*> cases[] = {
         {"/opt/wing/bin/wing-utility", "/opt/wing/bin/"},

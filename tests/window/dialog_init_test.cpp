@@ -159,7 +159,7 @@ TEST_F(DialogInit, TitlePortListAndStartKind) {
     // The drop-down is at least as wide as its widest item.
     auto* combo = d.ItemAs<QComboBox>(IDC_RECORD_MODE);
     EXPECT_GT(combo->view()->minimumWidth(), QFontMetrics(combo->font()).horizontalAdvance(combo->itemText(0)));
-    EXPECT_EQ(d.SystemMenuCommands(), (std::vector<int>{kAboutCommand, kFlightsCommand}));
+    EXPECT_EQ(d.SystemMenuCommands(), (std::vector<int>{kAboutCommand, kSettingsCommand, kFlightsCommand}));
 }
 
 TEST_F(DialogInit, AMissingConfigurationIsReportedInTheUsersLanguageAndDefaultsApply) {
