@@ -6,6 +6,8 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QScreen>
+#include <QScrollArea>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -96,12 +98,29 @@ SettingsWindow::SettingsWindow(const Config& inForce, std::filesystem::path sour
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsWindow::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SettingsWindow::reject);
 
+    // The fields scroll when the screen is smaller than they need (a small laptop at 150 %
+    // or 200 %): squeezed, their texts would be cut and OK could fall off the screen.
+    auto* fields = new QWidget(this);
+    fields->setLayout(columns);
+    columns->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("fields"));
+    scroll->setAccessibleName(Text(IDS_SETTINGS_TITLE));
+    scroll->setWidget(fields);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns, 1);
+    layout->addWidget(scroll, 1);
     layout->addWidget(nextStart);
     layout->addWidget(origin);
     layout->addWidget(m_problem);
     layout->addWidget(buttons);
+    // As large as the fields want, without scroll bars, where the screen has the room.
+    QSize want = layout->sizeHint();
+    want += (fields->sizeHint() - scroll->sizeHint()).expandedTo(QSize(0, 0));
+    if (const QScreen* screen = this->screen()) want = want.boundedTo(screen->availableGeometry().size());
+    resize(want);
 }
 
 QString SettingsWindow::Text(unsigned id) const {
@@ -222,6 +241,10 @@ QWidget* SettingsWindow::BuildFiles() {
     m_logFolder = new QLineEdit(QString::fromStdString(m_inForce.logFolder), box);
     m_logFolder->setObjectName(QStringLiteral("logFolder"));
     m_logFolder->setPlaceholderText(Path(DefaultLogFolder()));
+    // Room for the folder the field starts with, and for a typical path beside it.
+    const QString widest = std::max(m_logFolder->text(), m_logFolder->placeholderText(),
+                                    [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    m_logFolder->setMinimumWidth(m_logFolder->fontMetrics().horizontalAdvance(widest + QStringLiteral("MMMM")));
     auto* browse = new QPushButton(Text(IDS_SETTINGS_BROWSE), box);
     browse->setObjectName(QStringLiteral("browse"));
     connect(browse, &QPushButton::clicked, this, [this] {

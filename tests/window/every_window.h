@@ -16,6 +16,7 @@
 #include "flightview/flight_window.h"
 #include "flightview/simulated_flight.h"
 #include "ui/about_dlg.h"
+#include "settingsview/settings_window.h"
 #include "window/controller_fixture.h"
 
 namespace wing::test {
@@ -102,6 +103,21 @@ protected:
         list->show();
         PumpFor(std::chrono::milliseconds(50));
         return list;
+    }
+
+    // Two lofts, station mode on a port that is not plugged in: every field has a text.
+    static std::unique_ptr<SettingsWindow> OpenSettings(const Language& l) {
+        Config config;
+        config.personal = 0;
+        config.comNumber = 9;
+        config.threshold = 40;
+        config.gpx = 1;
+        config.lofts = {{"Home", "24.123456, 120.654321"}, {"Club loft", "N24 07.407 E120 39.260"}};
+        auto window = std::make_unique<SettingsWindow>(config, "/nonexistent/Wing.ini", "/nonexistent/user/Wing.ini",
+                                                       l.langId);
+        window->show();
+        PumpFor(std::chrono::milliseconds(50));
+        return window;
     }
 };
 

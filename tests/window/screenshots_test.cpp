@@ -34,6 +34,7 @@ TEST_F(Screenshots, EveryWindowInEachLanguage) {
         Save(*OpenFlight(l, true), std::string("flight-") + l.tag);
         Save(*OpenFlight(l, false), std::string("flight-") + l.tag + "-no-loft");
         Save(*OpenFlightList(l), std::string("flights-") + l.tag);
+        Save(*OpenSettings(l), std::string("settings-") + l.tag);
     }
 }
 

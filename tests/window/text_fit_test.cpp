@@ -145,7 +145,7 @@ TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
     }
 }
 
-TEST_F(TextFit, TheAboutBoxTheFlightWindowAndTheFlightListShowTheirWholeTexts) {
+TEST_F(TextFit, TheAboutBoxTheFlightWindowTheFlightListAndTheSettingsShowTheirWholeTexts) {
     for (const test::Language& l : test::kEveryLanguage) {
         SCOPED_TRACE(std::string(l.tag) + "@" + test::ScaleTag());
         auto about = OpenAbout(l);
@@ -157,6 +157,8 @@ TEST_F(TextFit, TheAboutBoxTheFlightWindowAndTheFlightListShowTheirWholeTexts) {
         }
         auto list = OpenFlightList(l);
         EXPECT_TRUE(TextsThatDoNotFit(*list).empty()) << Describe(TextsThatDoNotFit(*list));
+        auto settings = OpenSettings(l);
+        EXPECT_TRUE(TextsThatDoNotFit(*settings).empty()) << Describe(TextsThatDoNotFit(*settings));
     }
 }
 
