@@ -18,9 +18,10 @@ function(wing_library name)
   target_link_libraries(${name} PUBLIC ${W_LIBS})
 endfunction()
 
-# wing_test(NAME LABEL label SOURCES ... [LIBS ...]): one GoogleTest executable registered with CTest.
+# wing_test(NAME LABEL label SOURCES ... [LIBS ...] [PROPERTIES name value ...]): one GoogleTest
+# executable registered with CTest; PROPERTIES are more test properties for each of its tests.
 function(wing_test name)
-  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 120)
   endif()
@@ -30,6 +31,6 @@ function(wing_test name)
   target_compile_definitions(${name} PRIVATE
     WING_SOURCE_DIR="${PROJECT_SOURCE_DIR}" WING_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name}
-    PROPERTIES LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT}
+    PROPERTIES LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT} ${W_PROPERTIES}
     DISCOVERY_TIMEOUT 60)
 endfunction()
