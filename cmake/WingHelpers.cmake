@@ -18,12 +18,13 @@ function(wing_library name)
   target_link_libraries(${name} PUBLIC ${W_LIBS})
 endfunction()
 
-# wing_test(NAME LABEL label SOURCES ... [LIBS ...] [SCALES factor... SUITES suite...]): one
-# GoogleTest executable registered with CTest. With SCALES each test suite runs once per Qt
-# scale factor (QT_SCALE_FACTOR must be set before the application object exists), as the
-# entries SUITE@<factor>x, instead of one entry per test.
+# wing_test(NAME LABEL label SOURCES ... [LIBS ...] [PROPERTIES name value ...]
+#           [SCALES factor... SUITES suite...]): one GoogleTest executable registered with
+# CTest; PROPERTIES are more test properties for each of its tests. With SCALES each test
+# suite runs once per Qt scale factor (QT_SCALE_FACTOR must be set before the application
+# object exists), as the entries SUITE@<factor>x, instead of one entry per test.
 function(wing_test name)
-  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS;SCALES;SUITES" ${ARGN})
+  cmake_parse_arguments(W "" "LABEL;TIMEOUT" "SOURCES;LIBS;PROPERTIES;SCALES;SUITES" ${ARGN})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 120)
   endif()
@@ -43,6 +44,6 @@ function(wing_test name)
     return()
   endif()
   gtest_discover_tests(${name}
-    PROPERTIES LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT}
+    PROPERTIES LABELS "${W_LABEL}" TIMEOUT ${W_TIMEOUT} ${W_PROPERTIES}
     DISCOVERY_TIMEOUT 60)
 endfunction()
