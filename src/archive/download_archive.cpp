@@ -252,10 +252,10 @@ CLogRecordList RecordsOf(const ArchivedDownload& download) {
     return records;
 }
 
-std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download) {
+std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download, std::optional<ExportFormats> formats) {
     ScopedTimeZone zone(download.timeZone);
     const CLogRecordList records = RecordsOf(download);
-    return SaveFiles(CExportJob{records, download.serial, download.firmware, download.langId});
+    return SaveFiles(CExportJob{records, download.serial, download.firmware, download.langId, formats});
 }
 
 }  // namespace wing

@@ -51,6 +51,7 @@ Config LoadConfig(unsigned langId, const std::filesystem::path& path) {
     config.arrivalRadius = static_cast<int>(profile.GetInt("Flight", "ArrivalRadius", 100));
     if (config.arrivalRadius <= 0) config.arrivalRadius = 100;
     config.openFlightAfterSave = static_cast<int>(profile.GetInt("Flight", "OpenAfterSave", 1));
+    config.gpx = static_cast<int>(profile.GetInt("Export", "GPX", 0));
     return config;
 }
 

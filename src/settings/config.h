@@ -26,6 +26,7 @@ struct Config {
     std::string loftName = "Loft";   // [Flight] LoftName
     int arrivalRadius = 100;         // [Flight] ArrivalRadius: metres from the loft that count as home
     int openFlightAfterSave = 1;     // [Flight] OpenAfterSave: show the flight after a read and save
+    int gpx = 0;  // [Export] GPX: write a GPX beside the CSV
 };
 
 // "<executable's directory>Wing.ini".

@@ -12,6 +12,7 @@
 
 #include <langinfo.h>
 
+#include "export/export_job.h"
 #include "framework/color_font_static.h"
 #include "framework/qt_text.h"
 #include "flightview/flight_list.h"
@@ -130,6 +131,7 @@ bool CWingUtilityDlg::OnInitDialog() {
     if (!config.loft.empty()) m_loft.position = ParseCoordinates(config.loft);
     m_loft.arrivalRadiusMetres = config.arrivalRadius;
     m_openFlightAfterSave = config.openFlightAfterSave != 0;
+    m_exportGpx = config.gpx != 0;
 
     m_langId = SelectLanguage(m_languageByOS);
     FillNameTables();
@@ -179,6 +181,7 @@ bool CWingUtilityDlg::OnInitDialog() {
 
     // The session reports on its own threads; the window shows each event on its own.
     m_session = std::make_unique<LoggerSession>([this](const SessionEvent& e) { PostSessionEvent(e); }, m_langId);
+    m_session->SetExportFormats(FormatsForLanguage(m_langId, m_exportGpx));
 
     PortListBox ports(*this, IDC_PORT_LIST);
     FillPortList(ports);

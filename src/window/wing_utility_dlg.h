@@ -134,6 +134,7 @@ public:
     std::string m_ntpServer;
     LoftSetting m_loft;
     bool m_openFlightAfterSave = true;
+    bool m_exportGpx = false;  // a GPX beside the CSV of every download
 
     // ---- name tables ---------------------------------------------------------------
     std::vector<std::wstring> m_weekdayNames;
