@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "export/csv_writer.h"
+#include "export/gpx_writer.h"
 #include "export/kml_writer.h"
 #include "export/points_script.h"
 #include "log/day_segments.h"
@@ -107,6 +108,14 @@ void BM_KmlDocuments(benchmark::State& state) {
 }
 BENCHMARK(BM_KmlDocuments)->Unit(benchmark::kMillisecond);
 
+// The flags of the whole download (a geodesic or so per fix) and the document.
+void BM_GpxContent(benchmark::State& state) {
+    const CLogRecordList list = Decode(FlightPages());
+    CExportJob job{list, L"A1234567", L"V 1.0.2.3", 1033};
+    for (auto _ : state) benchmark::DoNotOptimize(GpxContent(job));
+}
+BENCHMARK(BM_GpxContent)->Unit(benchmark::kMillisecond);
+
 // The whole export run as the window starts it, files included (written and synced).
 void BM_SaveWorkerKmlAndCsv(benchmark::State& state) {
     ScratchDrive drive;
@@ -114,6 +123,14 @@ void BM_SaveWorkerKmlAndCsv(benchmark::State& state) {
     for (auto _ : state) SaveWorker(list, L"A1234567", L"V 1.0.2.3", 1033, nullptr);
 }
 BENCHMARK(BM_SaveWorkerKmlAndCsv)->Unit(benchmark::kMillisecond);
+
+void BM_SaveFilesKmlGpxAndCsv(benchmark::State& state) {
+    ScratchDrive drive;
+    const CLogRecordList list = Decode(FlightPages());
+    const CExportJob job{list, L"A1234567", L"V 1.0.2.3", 1033, FormatsForLanguage(1033, true)};
+    for (auto _ : state) benchmark::DoNotOptimize(SaveFiles(job));
+}
+BENCHMARK(BM_SaveFilesKmlGpxAndCsv)->Unit(benchmark::kMillisecond);
 
 void BM_SaveWorkerPointsAndCsv(benchmark::State& state) {
     ScratchDrive drive;

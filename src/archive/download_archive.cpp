@@ -17,6 +17,7 @@
 
 #include "export/export_job.h"
 #include "export/save_worker.h"
+#include "platform/locale.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -29,15 +30,6 @@ constexpr std::string_view kMagic = "WING-ARCHIVE 1";
 constexpr std::size_t kMaxSlots = 2048;       // the logger's capacity
 constexpr std::size_t kMaxHeaderBytes = 4096;  // far more than any real header
 constexpr wchar_t kArchiveFolder[] = L"C:\\GPSLOG\\archive";
-
-std::string IsoUtc(std::int64_t seconds) {
-    const auto t = static_cast<std::time_t>(seconds);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
 
 std::optional<std::int64_t> ParseIsoUtc(const std::string& text) {
     std::tm utc{};
@@ -131,7 +123,7 @@ std::string EncodeArchive(const ArchivedDownload& download) {
     out += "\nserial: " + ToUtf8(download.serial);
     out += "\nfirmware: " + ToUtf8(download.firmware);
     out += "\ncount: " + std::to_string(download.rawSlots.size());
-    out += "\ndownloaded: " + IsoUtc(download.downloadedUtc);
+    out += "\ndownloaded: " + IsoUtcText(download.downloadedUtc);
     out += "\ntimezone: " + download.timeZone;
     out += "\nutc-offset: " + std::to_string(download.utcOffsetSeconds);
     out += "\nlanguage: " + std::to_string(download.langId);
@@ -214,7 +206,7 @@ std::variant<fs::path, ExportFailure> WriteArchive(const ArchivedDownload& downl
     }
     RemoveStaleTempFiles(dir);
     // The UTC time names the file; a second download within the same second gets a number.
-    std::string stamp = IsoUtc(download.downloadedUtc);
+    std::string stamp = IsoUtcText(download.downloadedUtc);
     stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }), stamp.end());
     fs::path target = dir / (stamp + ".wing");
     for (int n = 2; fs::exists(target, ec); ++n) target = dir / (stamp + "_" + std::to_string(n) + ".wing");
@@ -260,10 +252,10 @@ CLogRecordList RecordsOf(const ArchivedDownload& download) {
     return records;
 }
 
-std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download) {
+std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download, std::optional<ExportFormats> formats) {
     ScopedTimeZone zone(download.timeZone);
     const CLogRecordList records = RecordsOf(download);
-    return SaveFiles(CExportJob{records, download.serial, download.firmware, download.langId});
+    return SaveFiles(CExportJob{records, download.serial, download.firmware, download.langId, formats});
 }
 
 }  // namespace wing

@@ -27,6 +27,7 @@
 #include <variant>
 #include <vector>
 
+#include "export/export_job.h"
 #include "export/file_output.h"
 #include "log/log_record.h"
 
@@ -77,9 +78,11 @@ ArchiveListing ListArchives(const std::filesystem::path& root);
 // The records the download gave, decoded as on the day.
 CLogRecordList RecordsOf(const ArchivedDownload& download);
 // The export files of the download again, with the time zone and language of the day;
-// the files not in place. The day's zone is put in force through TZ for the process while
-// this runs: call it where no other thread formats local times meanwhile.
-std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download);
+// the files not in place. `formats` chooses the files (empty: those the language of the
+// day chose). The day's zone is put in force through TZ for the process while this runs:
+// call it where no other thread formats local times meanwhile.
+std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download,
+                                         std::optional<ExportFormats> formats = std::nullopt);
 
 // The TZ value in force: $TZ, else the zone /etc/localtime names, else empty.
 std::string CurrentTimeZone();

@@ -149,7 +149,7 @@ int RunExport(const Context& ctx, const ExportOptions& options) {
             continue;
         }
         const auto& download = std::get<ArchivedDownload>(read);
-        const auto notWritten = ExportArchive(download);
+        const auto notWritten = ExportArchive(download, choices->formats);
         nlohmann::json missing = nlohmann::json::array();
         for (const auto& f : notWritten) {
             missing.push_back({{"path", ToUtf8(f.path)}, {"reason", ToUtf8(f.reason)}});

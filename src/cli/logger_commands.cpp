@@ -96,7 +96,7 @@ int RunRead(const Context& ctx, const ReadOptions& options) {
     const auto choices = OutputChoicesFrom(ctx, options.out, options.formats, usage);
     if (!choices) return Report(ctx, usage);
     LoggerLink link(ctx);
-    Apply(*choices, link.Session());
+    Apply(ctx, *choices, link.Session());
     int port = 0;
     if (auto failure = link.ChoosePort(options.port, port)) return Report(ctx, *failure);
     if (auto failure = link.Link(port)) {

@@ -7,14 +7,14 @@
 #include <string>
 
 #include "cli/cli_context.h"
+#include "export/export_job.h"
 #include "session/logger_session.h"
 
 namespace wing::cli {
 
 struct OutputChoices {
-    std::filesystem::path folder;  // empty: the settings' log folder
-    bool csv = true, kml = false, points = false, gpx = false;
-    bool formatsGiven = false;     // false: the files the window writes
+    std::filesystem::path folder;          // empty: the settings' log folder
+    std::optional<ExportFormats> formats;  // none: the files the window writes
 };
 
 // Reads --out and --format ("csv,kml,gpx,js", any order); the usage failure when a
@@ -23,8 +23,9 @@ std::optional<OutputChoices> OutputChoicesFrom(const Context& ctx, const std::st
                                                Failure& failure);
 // Puts the folder in force for this process.
 void ApplyToProcess(const OutputChoices& choices);
-// Puts the choices in force for this process and the session.
-void Apply(const OutputChoices& choices, LoggerSession& session);
+// Puts the choices in force for this process and the session: the formats asked for, or
+// those of the language and the settings' GPX choice, as the window writes them.
+void Apply(const Context& ctx, const OutputChoices& choices, LoggerSession& session);
 // The log folder files are written under.
 std::filesystem::path LogFolder();
 

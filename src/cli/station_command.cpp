@@ -113,7 +113,7 @@ int RunStation(const Context& ctx, const StationOptions& options) {
                                        FromLocale8(std::strerror(errno))});
 
     LoggerLink link(ctx);
-    Apply(*choices, link.Session());
+    Apply(ctx, *choices, link.Session());
     int port = options.port != 0 ? options.port : ctx.config.comNumber;
     if (auto failure = link.ChoosePort(port, port); failure && port == 0) return Report(ctx, *failure);
     link.Session().SetAutoJob(options.autoRead ? AutoJob::Read : AutoJob::Set);

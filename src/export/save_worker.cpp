@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "export/csv_writer.h"
+#include "export/gpx_writer.h"
 #include "export/kml_writer.h"
 #include "export/points_script.h"
 #include "log/day_segments.h"
@@ -52,16 +53,18 @@ std::vector<ExportFailure> SaveFiles(const CExportJob& job) {
     auto keep = [&](std::optional<ExportFailure> failure) {
         if (failure) failures.push_back(std::move(*failure));
     };
-    CDaySegments segments;
-    SplitByDay(records, segments, job.langId);
+    const ExportFormats formats = job.Formats();
     const int size = static_cast<int>(records.size());
-    if (job.langId == LANG_ZH_CN) {
+    // Every file of days is split the same way; the user hears once when none can have a track.
+    CDaySegments segments;
+    if (formats.points || formats.kml || formats.gpx) SplitByDay(records, segments, job.langId);
+    if (formats.points) {
         if (DriveDirectoryExists(POINTS_FOLDER)) RemoveStaleTempFiles(ResolveDrivePath(POINTS_FOLDER));
         WalkSegments(segments, size, [&](int start, int end) { keep(WritePointsScript(job, start, end)); });
-    } else {
-        WalkSegments(segments, size, [&](int start, int end) { keep(WriteKmlFile(job, start, end)); });
     }
-    keep(WriteCsvFile(job));
+    if (formats.kml) WalkSegments(segments, size, [&](int start, int end) { keep(WriteKmlFile(job, start, end)); });
+    if (formats.gpx) keep(WriteGpxFile(job));
+    if (formats.csv) keep(WriteCsvFile(job));
     return failures;
 }
 

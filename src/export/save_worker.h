@@ -14,10 +14,11 @@ namespace wing {
 // The folder every export lives under; it is created when missing.
 inline constexpr wchar_t LOG_FOLDER[] = L"C:\\GPSLOG\\";
 
-// Writes the day files (points scripts for language 2052, KML documents otherwise)
-// and then the CSV of the whole list; the files that are not in place. An empty list
-// writes nothing. Stale temporary files that a killed save left in the folders it
-// writes to are removed first.
+// Writes the files the job's formats choose (by default the language's: points scripts
+// for 2052, KML documents otherwise, and the CSV): the day files first, then the GPX, then
+// the CSV of the whole list; the files that are not in place. An empty list writes
+// nothing. Stale temporary files that a killed save left in the folders it writes to are
+// removed first.
 std::vector<ExportFailure> SaveFiles(const CExportJob& job);
 
 // The box that names a file not in place and the system's reason.

@@ -112,6 +112,12 @@ Track DropSpikes(const std::vector<Fix>& fixes, double boundKmh, std::vector<Poi
     return track;
 }
 
+// Flags every record (`flags` holds one per record) and gives the good fixes that are left.
+Track FlagRecords(const CLogRecordList& records, double spikeSpeedKmh, std::vector<PointFlag>& flags) {
+    flags.assign(records.size(), PointFlag::Ok);
+    return DropSpikes(UsableFixes(records, flags), spikeSpeedKmh, flags);
+}
+
 // First fix at or after `time` (strictly after when `strict`), or the track's size.
 std::size_t FirstFixFrom(const Track& t, std::int64_t time, bool strict = false) {
     for (std::size_t i = 0; i < t.fixes.size(); ++i)
@@ -283,14 +289,19 @@ std::string_view PointFlagName(PointFlag flag) {
     return "?";
 }
 
+std::vector<PointFlag> FlagTrack(const CLogRecordList& records, double spikeSpeedKmh) {
+    std::vector<PointFlag> flags;
+    FlagRecords(records, spikeSpeedKmh, flags);
+    return flags;
+}
+
 FlightSummary AnalyseFlight(const CLogRecordList& records, const FlightInput& in) {
     if (!IsValidPoint(in.loft)) throw std::invalid_argument("loft position is off the globe");
     if (in.release && !IsValidPoint(in.release->point))
         throw std::invalid_argument("release position is off the globe");
 
     FlightSummary out;
-    out.flags.assign(records.size(), PointFlag::Ok);
-    const Track track = DropSpikes(UsableFixes(records, out.flags), in.settings.spikeSpeedKmh, out.flags);
+    const Track track = FlagRecords(records, in.settings.spikeSpeedKmh, out.flags);
     out.counts = Count(out.flags);
 
     const std::optional<Start> start = FindRelease(track, in);

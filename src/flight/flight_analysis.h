@@ -115,6 +115,11 @@ struct FlightSummary {
 
 constexpr double kMetresPerYard = 0.9144;
 
+// The flag of every record, in order, as AnalyseFlight gives them; no loft or release is
+// needed, so an export can leave out what the figures leave out.
+std::vector<PointFlag> FlagTrack(const CLogRecordList& records,
+                                 double spikeSpeedKmh = FlightSettings{}.spikeSpeedKmh);
+
 // Runs in one pass over the records plus a geodesic or so per good fix. Throws
 // std::invalid_argument when the loft or an entered release point is off the globe.
 FlightSummary AnalyseFlight(const CLogRecordList& records, const FlightInput& input);

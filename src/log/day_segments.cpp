@@ -15,7 +15,7 @@ int LocalDayOfMonth(std::uint32_t deviceTime) {
 
 }  // namespace
 
-void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned langId) {
+void SplitByLocalDay(const CLogRecordList& records, CDaySegments& segments) {
     for (int i = 0; i < MAX_DAY_SEGMENTS; ++i) segments.starts[i] = segments.ends[i] = -1;
     const int size = static_cast<int>(records.size());
     if (size == 0) return;
@@ -23,9 +23,7 @@ void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned 
     int d = LocalDayOfMonth(records[0].time);
     segments.starts[0] = 0;
     int k = 0;
-    int fixes = 0;
     for (int i = 0; i < size; ++i) {
-        if (records[i].IsFix()) ++fixes;
         int m = LocalDayOfMonth(records[i].time);
         if (m != d) {
             d = m;
@@ -36,12 +34,16 @@ void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned 
             ++k;
         }
     }
-    if (fixes == 0) {
+    segments.ends[k] = size;
+}
+
+void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned langId) {
+    SplitByLocalDay(records, segments);
+    if (!records.empty() && CountFixes(records, 0, static_cast<int>(records.size())) == 0) {
         std::wstring text;
         LoadLanguageString(langId, IDS_NO_TRACK_POINT, text);
         ShowMessageBox(text, L"", MB_OK);
     }
-    segments.ends[k] = size;
 }
 
 void WalkSegments(const CDaySegments& segments, int size,

@@ -16,8 +16,11 @@ struct CDaySegments {
 
 // Fills the tables: a new segment begins wherever the local day of month differs
 // from the previous record's. From the 64th segment on, further day changes stay in
-// the last segment. When the list holds no fix, the "no track point" message (string
-// 188 in `langId`) is shown. An empty list gives no segment.
+// the last segment. An empty list gives no segment.
+void SplitByLocalDay(const CLogRecordList& records, CDaySegments& segments);
+
+// SplitByLocalDay, and when the list holds no fix, the "no track point" message (string
+// 188 in `langId`): the export run's split, which tells the user once.
 void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned langId);
 
 // Calls `write(start, end)` for each segment in order.

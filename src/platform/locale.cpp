@@ -30,6 +30,15 @@ bool DeviceLocalTime(std::uint32_t deviceTime, std::tm& local) {
     return localtime_r(&t, &local) != nullptr;
 }
 
+std::string IsoUtcText(std::int64_t seconds) {
+    const auto t = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    if (gmtime_r(&t, &utc) == nullptr) return {};
+    char text[32];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return std::string(text, n);
+}
+
 long UtcOffsetSecondsAt(std::uint32_t deviceTime) {
     std::tm local{};
     if (!DeviceLocalTime(deviceTime, local)) return 0;

@@ -29,6 +29,9 @@ bool FormatTime24(const std::tm& local, std::wstring& text, std::size_t capacity
 // The locale's time pattern (nl_langinfo(T_FMT)) rewritten to 24 hours.
 std::string Force24HourPattern(const std::string& pattern);
 
+// Seconds since 1970 as UTC in ISO 8601, "YYYY-MM-DDTHH:MM:SSZ", whatever the locale.
+std::string IsoUtcText(std::int64_t seconds);
+
 // Device time as "<short date> <24-hour time>" in local time; when either part
 // cannot be formatted, "%Y-%m-%d  %H:%M:%S" (two blanks). At most 32 characters.
 std::wstring FormatDeviceTime(std::uint32_t deviceTime);

@@ -73,6 +73,12 @@ void LoggerSession::SetForFlight(const FlightSetting& setting) {
     StartFlowDispatch();
 }
 
+void LoggerSession::SetExportFormats(std::optional<ExportFormats> formats) {
+    // A save already started keeps the formats it began with.
+    std::lock_guard<std::mutex> lock(m_reportLock);
+    m_exportFormats = formats;
+}
+
 void LoggerSession::Shutdown() {
     {
         std::lock_guard<std::mutex> lock(m_reportLock);

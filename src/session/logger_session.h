@@ -15,10 +15,12 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "archive/download_archive.h"
+#include "export/export_job.h"
 #include "log/log_record.h"
 #include "platform/sync.h"
 #include "protocol/cmd_factory.h"
@@ -56,7 +58,8 @@ class LoggerSession : private IDeviceReports {
 public:
     using Sink = std::function<void(const SessionEvent&)>;
 
-    // `langId` decides the files a download writes (points scripts for 2052, KML otherwise).
+    // `langId` decides the files a download writes (points scripts for 2052, KML otherwise)
+    // until SetExportFormats chooses others.
     LoggerSession(Sink sink, unsigned langId);
     ~LoggerSession() override;
     LoggerSession(const LoggerSession&) = delete;
@@ -73,6 +76,9 @@ public:
     // Erases the log and sends the setting; the next status is compared with it.
     void SetForFlight(const FlightSetting& setting);
     void SetAutoJob(AutoJob job) { m_autoJob = job; }
+    // The files a download writes from the next save on; empty: those of the language
+    // (points scripts for 2052, KML otherwise, and the CSV).
+    void SetExportFormats(std::optional<ExportFormats> formats);
     // The front end is going: no event is delivered from here on, the link is closed and
     // every thread of the session has ended when this returns.
     void Shutdown();
@@ -134,6 +140,7 @@ private:
     mutable std::mutex m_reportLock;  // one report or request at a time; events in order
     Sink m_sink;
     unsigned m_langId;
+    std::optional<ExportFormats> m_exportFormats;  // under m_reportLock
     std::atomic<AutoJob> m_autoJob{AutoJob::None};
     std::function<bool(const CWingMsg&)> m_answerGate;
     CReportInbox m_inbox{*this};

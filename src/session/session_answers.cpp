@@ -238,7 +238,7 @@ void LoggerSession::OnLogReadDone(unsigned count) {
     // The save run gets its own copy of the download: the list stays for the front end,
     // and nothing done to it meanwhile can reach the files. The download is archived
     // before any export is written; a failed archive does not keep the exports back.
-    m_saveThreads.Start([this, records = m_records, archive = std::move(archive)] {
+    m_saveThreads.Start([this, records = m_records, archive = std::move(archive), formats = m_exportFormats] {
         std::vector<ExportFailure> failures;
         std::filesystem::path archivePath;
         auto written = WriteArchive(archive);
@@ -247,7 +247,7 @@ void LoggerSession::OnLogReadDone(unsigned count) {
         } else {
             archivePath = std::get<std::filesystem::path>(written);
         }
-        const CExportJob job{records, archive.serial, archive.firmware, m_langId};
+        const CExportJob job{records, archive.serial, archive.firmware, m_langId, formats};
         for (auto& failure : SaveFiles(job)) failures.push_back(std::move(failure));
         OnFilesSaved(std::move(failures), std::move(archivePath));
     });

@@ -13,6 +13,7 @@
 
 #include <langinfo.h>
 
+#include "export/export_job.h"
 #include "framework/color_font_static.h"
 #include "framework/grow_to_fit.h"
 #include "framework/qt_text.h"
@@ -176,6 +177,7 @@ bool CWingUtilityDlg::OnInitDialog() {
 
     // The session reports on its own threads; the window shows each event on its own.
     m_session = std::make_unique<LoggerSession>([this](const SessionEvent& e) { PostSessionEvent(e); }, m_langId);
+    m_session->SetExportFormats(FormatsForLanguage(m_langId, m_gpx));
 
     PortListBox ports(*this, IDC_PORT_LIST);
     FillPortList(ports);
@@ -329,6 +331,8 @@ void CWingUtilityDlg::ApplySettings(const Config& config) {
     m_ntpServer = config.ntpServer;
     m_openFlightAfterSave = config.openFlightAfterSave != 0;
     m_gpx = config.gpx != 0;
+    // The next download writes the files chosen now (its save takes its own copy).
+    if (m_session) m_session->SetExportFormats(FormatsForLanguage(m_langId, m_gpx));
     m_lofts.clear();
     for (const LoftEntry& loft : config.lofts)
         m_lofts.push_back(LoftSetting{loft.name, ParseCoordinates(loft.position), static_cast<double>(config.arrivalRadius)});

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <pugixml.hpp>
 
 #include "archive/download_archive.h"
 #include "export/save_worker.h"
@@ -155,6 +156,43 @@ TEST(Archive, ReExportGivesTheSameBytesInTheZoneOfTheDay) {
         ASSERT_TRUE(std::filesystem::exists(path));
         EXPECT_EQ(ReadWhole(path), bytes);
     }
+}
+
+TEST(Archive, ReExportAddsTheGpxWhenAskedSplitByTheDaysOfTheDownload) {
+    test::TempDrive drive;
+    test::MessageBoxRecorder boxes;
+    ArchivedDownload d = Sample(300);  // 08:30 to 11:00 in Taipei: across midnight in New York
+    d.rawSlots.push_back(PositionSlot(T0 + 20 * 3600, 25125000, 121405123, 60, 0, 120));  // the next local day
+    const ExportFormats withGpx = FormatsForLanguage(d.langId, true);
+    auto gpxFiles = [&] {
+        std::vector<std::filesystem::path> out;
+        for (const auto& f : test::FilesUnder(drive.LogDir()))
+            if (f.extension() == ".gpx") out.push_back(f);
+        return out;
+    };
+    std::string onTheDay;
+    {
+        test::ScopedTimeZone taipei("Asia/Taipei");
+        ASSERT_TRUE(SaveFiles(CExportJob{RecordsOf(d), d.serial, d.firmware, d.langId, withGpx}).empty());
+        ASSERT_EQ(gpxFiles().size(), 1u);
+        onTheDay = ReadWhole(gpxFiles()[0]);
+        std::filesystem::remove_all(drive.LogDir());
+    }
+
+    test::ScopedTimeZone elsewhere("America/New_York");
+    EXPECT_TRUE(ExportArchive(d).empty());
+    EXPECT_TRUE(gpxFiles().empty());  // the language of the day chose no GPX
+    EXPECT_TRUE(ExportArchive(d, withGpx).empty());
+    const auto gpx = gpxFiles();
+    ASSERT_EQ(gpx.size(), 1u);
+    EXPECT_EQ(ReadWhole(gpx[0]), onTheDay);
+    // Taipei's days: the 300 points of the first, the one of the next.
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(onTheDay.c_str()));
+    std::vector<std::size_t> points;
+    for (auto trk : doc.child("gpx").children("trk"))
+        points.push_back(trk.child("trkseg").select_nodes("trkpt").size());
+    EXPECT_EQ(points, (std::vector<std::size_t>{300, 1}));
 }
 
 }  // namespace

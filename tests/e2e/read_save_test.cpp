@@ -5,6 +5,9 @@
 
 #include <QAbstractButton>
 
+#include <pugixml.hpp>
+
+#include "platform/locale.h"
 #include "window_rig.h"
 
 namespace wing {
@@ -35,9 +38,52 @@ TEST(ReadAndSave, FullLogIsSavedAsCsvAndKml) {
     }
     EXPECT_EQ(csv, 1);
     EXPECT_GE(kml, 1);
+    // The profile does not ask for a GPX.
+    for (const auto& f : rig.LogFiles()) EXPECT_NE(f.extension(), ".gpx") << f;
     // The poll resumes and the controls come back.
     EXPECT_TRUE(rig.dlg->IsItemEnabled(IDC_READ_SAVE));
     EXPECT_TRUE(rig.dlg->IsCloseItemEnabled());
+}
+
+TEST(ReadAndSave, AGpxAskedForInTheProfileHoldsTheLoggersGoodPoints) {
+    RigOptions options;
+    options.extraIni = "[Export]\nGPX=1\n";
+    WindowRig rig(ReadyToRead(300), options);
+    ASSERT_TRUE(rig.LinkAndWait());
+    rig.Click(IDC_READ_SAVE);
+    ASSERT_TRUE(rig.WaitFor([&] { return Saved(rig); }, 30));
+    std::vector<std::filesystem::path> csvs, gpxs;
+    int kml = 0;
+    for (const auto& f : rig.LogFiles()) {
+        if (f.extension() == ".csv") csvs.push_back(f);
+        if (f.extension() == ".gpx") gpxs.push_back(f);
+        kml += f.extension() == ".kml";
+    }
+    const auto slots = rig.simulator.LogSlots();
+    ASSERT_EQ(csvs.size(), 1u);
+    EXPECT_EQ(test::ReadWhole(csvs[0]), test::ExpectedCsv(slots, L"WG1507A0042", L"V 1.2.3.4", 1033));
+    EXPECT_GE(kml, 1);
+    ASSERT_EQ(gpxs.size(), 1u);
+
+    // Every position fix the logger holds with a position, in order, and nothing else.
+    std::vector<CLogRecord> good;
+    for (const auto& r : test::ExpectedRecords(slots))
+        if (r.kind == 0 && r.IsFix() && (r.latitude != 0 || r.longitude != 0)) good.push_back(r);
+    ASSERT_LT(good.size(), slots.size());  // satellite records and records without a fix are left out
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(gpxs[0].c_str()));
+    std::size_t next = 0;
+    for (auto point : doc.select_nodes("/gpx/trk/trkseg/trkpt")) {
+        ASSERT_LT(next, good.size());
+        const CLogRecord& r = good[next++];
+        pugi::xml_node p = point.node();
+        EXPECT_NEAR(p.attribute("lat").as_double(), r.LatitudeDegrees(), 5e-7) << next;
+        EXPECT_NEAR(p.attribute("lon").as_double(), r.LongitudeDegrees(), 5e-7) << next;
+        EXPECT_EQ(p.child_value("ele"), std::to_string(r.altitude)) << next;
+        EXPECT_EQ(p.child_value("time"), IsoUtcText(r.time)) << next;
+    }
+    EXPECT_EQ(next, good.size());
+    EXPECT_TRUE(rig.Boxes().empty());
 }
 
 TEST(ReadAndSave, SimplifiedChineseWritesThePointsScript) {

@@ -1,13 +1,17 @@
-// Real readers of the exported files: the OGC schema through xmllint, GPSBabel for
-// the KML coordinates, Node.js for the points scripts and Python's csv module.
+// Real readers of the exported files: the OGC KML and the GPX 1.1 schemas through xmllint,
+// GPSBabel for the KML coordinates and the GPX points, Node.js for the points scripts and
+// Python's csv module.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <pugixml.hpp>
 
+#include "export/gpx_fixture.h"
+#include "export/gpx_writer.h"
 #include "log/log_fixture.h"
 #include "export/save_worker.h"
 #include "platform/text.h"
@@ -55,6 +59,13 @@ std::string GpxPoints(const std::string& gpx, const char* element) {
 }
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+bool Installed(const char* tool) {
+    return RunCommand(std::string("command -v ") + tool + " >/dev/null 2>&1").status == 0;
+}
+
+#define SKIP_WITHOUT(tool) \
+    if (!Installed(tool)) GTEST_SKIP() << tool << " is not installed (scripts/install-deps installs it)"
 
 std::string F6(double v) {
     char buf[64];
@@ -128,10 +139,15 @@ protected:
         return out;
     }
 
+    Output Lint(const fs::path& file, const fs::path& xsd) {
+        return RunCommand("xmllint --noout --schema " + Quote(xsd) + " " + Quote(file) + " 2>&1");
+    }
+
     test::ScopedTimeZone tz{"Asia/Taipei"};
     test::TempDrive drive;
     test::MessageBoxRecorder boxes;
     const fs::path schema = fs::path(WING_SOURCE_DIR) / "tests/data/kml-schema/ogckml22.xsd";
+    const fs::path gpxSchema = fs::path(WING_SOURCE_DIR) / "tests/data/gpx-schema/gpx.xsd";
 };
 
 TEST_F(ConsumersTest, KmlValidatesAndGpsBabelReadsTheCoordinatesBack) {
@@ -182,6 +198,60 @@ TEST_F(ConsumersTest, EdgeCaseKmlsValidate) {
         auto kmls = Files(drive.LogDir(), ".kml");
         ASSERT_EQ(kmls.size(), 1u);
         Output lint = RunCommand("xmllint --noout --schema " + Quote(schema) + " " + Quote(kmls[0]) + " 2>&1");
+        EXPECT_EQ(lint.status, 0) << lint.out;
+    }
+}
+
+TEST_F(ConsumersTest, GpxValidatesAndGpsBabelReadsEveryGoodPointBack) {
+    SKIP_WITHOUT("xmllint");
+    SKIP_WITHOUT("gpsbabel");
+    const auto cases = test::FourDaysWithFlaggedPoints();
+    const CLogRecordList list = test::GpxRecords(cases);
+    ASSERT_TRUE(SaveFiles(CExportJob{list, L"WG1507A0042", L"V 1.2.3.4", LANG_EN_US,
+                                     FormatsForLanguage(LANG_EN_US, true)})
+                    .empty());
+    auto gpxs = Files(drive.LogDir(), ".gpx");
+    ASSERT_EQ(gpxs.size(), 1u);
+    Output lint = Lint(gpxs[0], gpxSchema);
+    EXPECT_EQ(lint.status, 0) << lint.out;
+
+    // GPSBabel's own reading: every good point, in order, with its height and UTC time.
+    Output babel = RunCommand("gpsbabel -t -i gpx -f " + Quote(gpxs[0]) + " -o unicsv,utc=0 -F - 2>&1");
+    ASSERT_EQ(babel.status, 0) << babel.out;
+    // unicsv ends its lines in CR LF.
+    std::string want = "No,Latitude,Longitude,Altitude,Date,Time\r\n";
+    int n = 0;
+    for (const auto& c : cases) {
+        if (c.utc == nullptr) continue;
+        std::string date(c.utc, 10), clock(c.utc + 11, 8);
+        std::replace(date.begin(), date.end(), '-', '/');
+        want += std::to_string(++n) + "," + F6(c.record.LatitudeDegrees()) + "," + F6(c.record.LongitudeDegrees()) +
+                "," + std::to_string(c.record.altitude) + ".0," + date + "," + clock + "\r\n";
+    }
+    EXPECT_EQ(n, 8);
+    EXPECT_EQ(babel.out, want);
+}
+
+TEST_F(ConsumersTest, GpxWithAnyDeviceTextValidates) {
+    SKIP_WITHOUT("xmllint");
+    const std::uint32_t t = test::T0;
+    struct Case {
+        const char* what;
+        CLogRecordList list;
+        std::wstring sn, version;
+    } cases[] = {
+        {"a single fix, no serial, no version", {test::NoFix(t), test::Fix(t + 1)}, L"", L""},
+        {"markup in device texts", {test::Fix(t)}, L"<a&b>]]>", L"V <9>&]]>"},
+        {"characters XML forbids", {test::Fix(t)}, L"SN\x01\x1F\x7F", L"V 1\uFFFE\uFFFF\x0B"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(drive.LogDir());
+        fs::create_directories(drive.LogDir());
+        ASSERT_FALSE(WriteGpxFile(CExportJob{c.list, c.sn, c.version, LANG_ZH_TW}).has_value());
+        auto gpxs = Files(drive.LogDir(), ".gpx");
+        ASSERT_EQ(gpxs.size(), 1u);
+        Output lint = Lint(gpxs[0], gpxSchema);
         EXPECT_EQ(lint.status, 0) << lint.out;
     }
 }

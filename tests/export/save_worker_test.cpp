@@ -7,12 +7,15 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <thread>
 
 #include "log/log_fixture.h"
 #include "export/save_worker.h"
 #include "platform/text.h"
 #include "resources/string_table.h"
+#include "support/decimal_comma.h"
 #include "support/recording_window.h"
 
 namespace wing {
@@ -71,6 +74,16 @@ protected:
 CLogRecordList TwoDays() {
     return {Fix(test::T0), Fix(test::T0 + 60), Fix(test::T0 + 86400), Fix(test::T0 + 86460),
             NoFix(test::T0 + 86520)};
+}
+
+// Every file below `dir` with its contents.
+std::map<std::string, std::string> Contents(const fs::path& dir) {
+    std::map<std::string, std::string> out;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_regular_file()) out[fs::relative(it->path(), dir).string()] = test::ReadFile(it->path());
+    return out;
 }
 
 TEST_F(SaveWorkerTest, EnglishWritesAKmlPerDayAndTheCsv) {
@@ -169,6 +182,83 @@ TEST_F(SaveWorkerTest, DeviceTextCannotLeaveTheLogFolder) {
     EXPECT_EQ(FileNames(drive.Base()).size(), 0u);
 }
 
+// Each file the formats choose, and no other, by the same day split; a day format with no
+// fix to show tells the user once, the CSV alone says nothing.
+TEST_F(SaveWorkerTest, FormatsChooseTheFilesWritten) {
+    const std::string csv = "A1234567_2015_05_01_08_30_00_2015_05_02_08_31_00.csv";
+    const std::string gpx = "A1234567_2015_05_01_08_30_00_2015_05_02_08_31_00.gpx";
+    const std::string kml1 = "A1234567_2015_05_01_08_30_00_2015_05_01_08_31_00.kml";
+    const std::string kml2 = "A1234567_2015_05_02_08_30_00_2015_05_02_08_31_00.kml";
+    const std::string js1 = "baidu/2015_05_01_08_30_00_2015_05_01_08_30_00_points.js";
+    const std::string js2 = "baidu/2015_05_02_08_30_00_2015_05_02_08_30_00_points.js";
+    struct Case {
+        const char* what;
+        unsigned lang;
+        std::optional<ExportFormats> formats;
+        std::set<std::string> files;
+    };
+    const Case cases[] = {
+        {"by language, English", LANG_EN_US, std::nullopt, {kml1, kml2, csv}},
+        {"by language, Simplified Chinese", LANG_ZH_CN, std::nullopt, {js1, js2, csv}},
+        {"the window's English with GPX", LANG_EN_US, FormatsForLanguage(LANG_EN_US, true), {kml1, kml2, gpx, csv}},
+        {"the window's Simplified Chinese with GPX", LANG_ZH_CN, FormatsForLanguage(LANG_ZH_CN, true),
+         {js1, js2, gpx, csv}},
+        {"CSV and GPX", LANG_EN_US, ExportFormats{true, false, false, true}, {gpx, csv}},
+        {"GPX alone", LANG_ZH_TW, ExportFormats{false, false, false, true}, {gpx}},
+        {"CSV alone", LANG_EN_US, ExportFormats{true, false, false, false}, {csv}},
+        {"everything", LANG_EN_US, ExportFormats{true, true, true, true}, {kml1, kml2, js1, js2, gpx, csv}},
+    };
+    const CLogRecordList list = TwoDays();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(drive.LogDir());
+        fs::create_directories(drive.LogDir() / "baidu");
+        EXPECT_TRUE(SaveFiles(CExportJob{list, L"A1234567", L"V 1.0.2.3", c.lang, c.formats}).empty());
+        std::set<std::string> written;
+        for (const auto& [name, bytes] : Contents(drive.LogDir())) written.insert(name);
+        EXPECT_EQ(written, c.files);
+    }
+    EXPECT_TRUE(boxes.Texts().empty());
+
+    const CLogRecordList noFix{NoFix(test::T0), NoFix(test::T0 + 86400)};
+    for (const auto& [formats, messages] : {std::pair{ExportFormats{true, false, false, true}, 1u},
+                                            std::pair{ExportFormats{true, true, false, true}, 1u},
+                                            std::pair{ExportFormats{true, false, false, false}, 0u}}) {
+        boxes.Clear();
+        fs::remove_all(drive.LogDir());
+        EXPECT_TRUE(SaveFiles(CExportJob{noFix, L"A1234567", L"V 1", LANG_EN_US, formats}).empty());
+        EXPECT_EQ(boxes.Texts().size(), messages) << formats.kml << formats.gpx;
+        EXPECT_EQ(FileNames(drive.LogDir()),
+                  std::vector<std::string>{"A1234567_2015_05_01_08_30_00_2015_05_02_08_30_00.csv"});
+    }
+}
+
+// Every file other programs read has a decimal point whatever the user's numbers look like.
+TEST_F(SaveWorkerTest, EveryFileIsTheSameUnderADecimalComma) {
+    // Two days south and west of Greenwich: negative numbers with fractions everywhere.
+    const CLogRecordList list{Fix(test::T0, -33521234, -70401234, 70, 5), Fix(test::T0 + 60, -33521734, -70401734),
+                              Fix(test::T0 + 86400, -33522234, -70402234), Fix(test::T0 + 86460, -33522734, -70402734),
+                              NoFix(test::T0 + 86520)};
+    const CExportJob job{list, L"A1234567", L"V 1.0.2.3", LANG_EN_US, ExportFormats{true, true, true, true}};
+    fs::create_directories(drive.LogDir() / "baidu");
+    ASSERT_TRUE(SaveFiles(job).empty());
+    const auto withPoint = Contents(drive.LogDir());
+    ASSERT_EQ(withPoint.size(), 6u);  // two days of KML and of scripts, the GPX, the CSV
+    {
+        test::ScopedDecimalComma comma;
+        if (!comma.Active()) GTEST_SKIP() << "no locale with a decimal comma here, and localedef could not make one";
+        char sample[16];
+        std::snprintf(sample, sizeof sample, "%.1f", 1.5);
+        ASSERT_STREQ(sample, "1,5");
+        ASSERT_TRUE(SaveFiles(job).empty());
+    }
+    const auto withComma = Contents(drive.LogDir());
+    ASSERT_EQ(withComma.size(), withPoint.size());
+    for (const auto& [name, bytes] : withPoint) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(withComma.at(name), bytes);
+    }
+}
 
 // A small file system of its own on `at` (tmpfs). Mounting needs the right to (root, as
 // in the container and in CI); without it the test says so and is skipped.
@@ -199,16 +289,6 @@ private:
     if (!(fs_).Mounted())                                                                              \
     GTEST_SKIP() << "cannot mount a tmpfs here (" << (fs_).Error()                                     \
                  << "); run as root or with CAP_SYS_ADMIN to check the export on a full or read-only disk"
-
-// Every file below `dir` with its contents.
-std::map<std::string, std::string> Contents(const fs::path& dir) {
-    std::map<std::string, std::string> out;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        if (it->is_regular_file()) out[fs::relative(it->path(), dir).string()] = test::ReadFile(it->path());
-    return out;
-}
 
 // `TwoDays()` with 3000 more fixes between the first two, so the files get the same
 // names as its files but the first day's and the CSV are far larger.

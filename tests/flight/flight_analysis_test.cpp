@@ -277,6 +277,14 @@ TEST(FlightAnalysis, EveryRecordIsFlaggedAndOnlyGoodFixesCount) {
     using F = PointFlag;
     EXPECT_EQ(s.flags, (std::vector<F>{F::Ok, F::NotPosition, F::NoFix, F::ZeroPosition, F::OutOfRange, F::Ok,
                                        F::Spike, F::Ok, F::Ok, F::Ok}));
+    // The flags alone, as the exports take them, are the same without a loft.
+    EXPECT_EQ(FlagTrack(track), s.flags);
+    // So are they under another bound (60 km/h: some legs of this flight are faster).
+    FlightInput slow = Entered();
+    slow.settings.spikeSpeedKmh = 60;
+    const std::vector<F> slowFlags = FlagTrack(track, 60);
+    EXPECT_EQ(slowFlags, AnalyseFlight(track, slow).flags);
+    EXPECT_NE(slowFlags, s.flags);
     EXPECT_EQ(s.counts.ok, 5);
     EXPECT_EQ(s.counts.notPosition, 1);
     EXPECT_EQ(s.counts.noFix, 1);

@@ -81,6 +81,19 @@ TEST_F(SplitByDayTest, NoFixShowsTheNoTrackMessageOnceAndStillSplits) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{expected});
 }
 
+TEST_F(SplitByDayTest, TheQuietSplitGivesTheSameTablesWithoutAMessage) {
+    CLogRecordList list{NoFix(test::T0), NoFix(test::T0 + 1), NoFix(test::T0 + 86400)};
+    CDaySegments told, quiet;
+    SplitByDay(list, told, LANG_EN_US);
+    boxes.Clear();
+    SplitByLocalDay(list, quiet);
+    EXPECT_TRUE(boxes.Texts().empty());
+    for (int i = 0; i < MAX_DAY_SEGMENTS; ++i) {
+        EXPECT_EQ(quiet.starts[i], told.starts[i]) << i;
+        EXPECT_EQ(quiet.ends[i], told.ends[i]) << i;
+    }
+}
+
 TEST_F(SplitByDayTest, EmptyListHasNoSegmentAndNoMessage) {
     EXPECT_TRUE(Walk({}).empty());
     EXPECT_TRUE(boxes.Texts().empty());

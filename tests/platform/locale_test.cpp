@@ -7,6 +7,7 @@
 #include <clocale>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace wing {
 namespace {
@@ -68,6 +69,17 @@ TEST(UtcOffsetSecondsAt, FollowsSummerTime) {
     ZoneGuard tz("America/New_York");
     EXPECT_EQ(UtcOffsetSecondsAt(1420070400), -5 * 3600);  // January
     EXPECT_EQ(UtcOffsetSecondsAt(1435708800), -4 * 3600);  // July
+}
+
+TEST(IsoUtcText, IsUtcWhateverTheZone) {
+    ZoneGuard tz("Asia/Taipei");
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "1970-01-01T00:00:00Z"},
+        {1430440200, "2015-05-01T00:30:00Z"},  // 08:30 in Taipei
+        {1430495999, "2015-05-01T15:59:59Z"},  // a second before local midnight
+        {0xFFFFFFFF, "2106-02-07T06:28:15Z"},  // the last device time
+    };
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(IsoUtcText(seconds), text) << seconds;
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 
 #include <ctime>
 #include <functional>
+#include <pugixml.hpp>
+#include <set>
 
 #include "archive/download_archive.h"
+#include "export/export_job.h"
 #include "session/session_rig.h"
 #include "support/expected_csv.h"
 #include "support/files.h"
@@ -176,6 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
                      ASSERT_EQ(csvs.size(), 1u);
                      EXPECT_EQ(ReadWhole(csvs[0]), test::ExpectedCsv(slots, L"WG1507A0042", L"V 1.2.3.4", 1033));
                      EXPECT_EQ(rig.ReceivedCount("Read Log"), 5);
+                     // Unless asked for, no GPX.
+                     for (const auto& f : FilesUnder(rig.drive)) EXPECT_NE(f.extension(), ".gpx") << f;
                  }},
         ReadCase{"EmptyLog", [](sim::SimConfig& c) { c.records = std::vector<sim::LogSlot>{}; }, ReadRequest::Started,
                  [](SessionRig& rig) {
@@ -274,6 +279,101 @@ TEST(SessionArchive, EveryDownloadIsArchivedAsReceivedAndReExportsToTheSameBytes
         SCOPED_TRACE(path.filename().string());
         EXPECT_EQ(ReadWhole(path), bytes);
     }
+}
+
+// The time of a record as the GPX must carry it.
+std::string Utc(std::uint32_t time) {
+    const std::time_t t = time;
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+int LocalDay(std::uint32_t time) {
+    const std::time_t t = time;
+    std::tm local{};
+    localtime_r(&t, &local);
+    return local.tm_year * 400 + local.tm_yday;
+}
+
+TEST(SessionRead, WithGpxChosenTheGpxHoldsTheLoggersGoodPointsOneByOne) {
+    // A flight across local midnight with fixes at 0, 0, records without a fix, satellite
+    // records, and one fix a degree off the track: a jump no pigeon flies.
+    sim::FlightSpec flight;
+    flight.crossMidnight = true;
+    flight.zeroFix = true;
+    std::vector<sim::LogSlot> slots = sim::GenerateFlightLog(flight);
+    CLogRecordList records = test::ExpectedRecords(slots);
+    std::size_t jump = records.size() / 2;
+    while (jump < records.size() && !(records[jump].kind == 0 && records[jump].IsFix() && records[jump].latitude != 0))
+        ++jump;
+    ASSERT_LT(jump, records.size());
+    const std::int32_t farNorth = records[jump].latitude + 1000000;
+    for (int b = 0; b < 4; ++b) slots[jump][4 + b] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(farNorth) >> (8 * b));
+    records = test::ExpectedRecords(slots);
+    ASSERT_EQ(records[jump].latitude, farNorth);
+
+    auto config = QuickLogger();
+    config.switchPos = 0;
+    config.records = slots;
+    SessionRig rig(config);
+    rig.session.SetExportFormats(FormatsForLanguage(1033, true));
+    ASSERT_TRUE(rig.LinkAndWait());
+    ASSERT_EQ(rig.session.ReadAndSave(), ReadRequest::Started);
+    auto saved = rig.events.WaitFor<ev::FilesSaved>(0, 30);
+    ASSERT_TRUE(saved) << ::testing::PrintToString(rig.events.Names());
+    EXPECT_TRUE(saved->failures.empty());
+
+    std::vector<std::filesystem::path> gpxs, csvs, kmls;
+    for (const auto& f : FilesUnder(rig.drive)) {
+        if (f.extension() == ".gpx") gpxs.push_back(f);
+        if (f.extension() == ".csv") csvs.push_back(f);
+        if (f.extension() == ".kml") kmls.push_back(f);
+    }
+    ASSERT_EQ(csvs.size(), 1u);
+    EXPECT_EQ(ReadWhole(csvs[0]), test::ExpectedCsv(slots, L"WG1507A0042", L"V 1.2.3.4", 1033));
+    EXPECT_GE(kmls.size(), 2u);
+    ASSERT_EQ(gpxs.size(), 1u);
+    EXPECT_EQ(gpxs[0].stem(), csvs[0].stem());
+
+    // The good points: position fixes with a position, but the jump.
+    std::vector<std::size_t> good;
+    int zero = 0, noFix = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const CLogRecord& r = records[i];
+        if (r.kind != 0) continue;
+        if (!r.IsFix()) ++noFix;
+        else if (r.latitude == 0 && r.longitude == 0) ++zero;
+        else if (i != jump) good.push_back(i);
+    }
+    ASSERT_EQ(zero, 1);
+    ASSERT_GT(noFix, 0);
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(gpxs[0].c_str()));
+    std::size_t next = 0;
+    std::set<int> days;
+    for (auto trk : doc.child("gpx").children("trk")) {
+        std::set<int> trackDays;
+        for (auto p : trk.child("trkseg").children("trkpt")) {
+            ASSERT_LT(next, good.size());
+            const CLogRecord& r = records[good[next++]];
+            SCOPED_TRACE("record " + std::to_string(good[next - 1]));
+            EXPECT_NEAR(p.attribute("lat").as_double(), r.LatitudeDegrees(), 5e-7);
+            EXPECT_NEAR(p.attribute("lon").as_double(), r.LongitudeDegrees(), 5e-7);
+            EXPECT_EQ(p.child_value("ele"), std::to_string(r.altitude));
+            EXPECT_EQ(p.child_value("time"), Utc(r.time));
+            trackDays.insert(LocalDay(r.time));
+        }
+        EXPECT_EQ(trackDays.size(), 1u);  // a track is one local day
+        days.insert(trackDays.begin(), trackDays.end());
+    }
+    EXPECT_EQ(next, good.size());
+    EXPECT_EQ(days.size(), 2u);
+    EXPECT_EQ(std::distance(doc.child("gpx").children("trk").begin(), doc.child("gpx").children("trk").end()), 2);
+    EXPECT_STREQ(doc.child("gpx").child("metadata").child_value("name"), "WG1507A0042");
 }
 
 // ---- automatic jobs -------------------------------------------------------------------

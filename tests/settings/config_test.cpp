@@ -92,6 +92,18 @@ TEST(LoadConfig, TimeServerComesFromTheNtpSection) {
     EXPECT_EQ(LoadConfig(LANG_EN_US, dir.Write("[NTP]\nNTP=1\n")).ntpServer, "pool.ntp.org");
 }
 
+TEST(LoadConfig, GpxIsWrittenOnlyWhenTheExportSectionAsks) {
+    const std::pair<const char*, int> cases[] = {
+        {"", 0}, {"[Export]\nGPX=1\n", 1}, {"[Export]\nGPX=0\n", 0}, {"[export]\ngpx = 1\n", 1}, {"[Flight]\nGPX=1\n", 0},
+    };
+    ScratchDir dir;
+    BoxRecorder boxes;
+    for (const auto& [text, gpx] : cases) EXPECT_EQ(LoadConfig(LANG_EN_US, dir.Write(text)).gpx, gpx) << text;
+    // The file the project installs keeps it off.
+    EXPECT_EQ(LoadConfig(LANG_EN_US, std::filesystem::path(WING_SOURCE_DIR) / "data/Wing.ini").gpx, 0);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 TEST(LoadConfig, AnExistingButUnreadableFileCountsAsPresent) {
     // Each of these exists but cannot be read as a profile file (a FIFO once kept the
     // start waiting with no window); a dangling link is no file at all.

@@ -91,9 +91,11 @@ TEST(ConfigText, ChangedValuesAreWrittenInPlaceAndEveryOtherLineStays) {
         ASSERT_LT(at, after.size()) << "lost: " << line;
         ++at;
     }
-    // A key set aside in a comment comes back below it; a section the file lacked at its end.
+    // A key set aside in a comment comes back below it; a key the file has changes in place.
     EXPECT_NE(text.find(";Folder=~/GPSLOG\nFolder=~/Pigeons\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("[Export]\nGPX=1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Export]\n; 1: also write a GPX file beside the CSV (one track per day, for any GPS program)\nGPX=1\n"),
+              std::string::npos)
+        << text;
     // The loft that was only a comment keeps its comment, and the lofts follow it.
     EXPECT_NE(text.find(";Loft=24.123456, 120.654321\nLoft=24°07'24.4\"N 120°39'15.6\"E\nLoftName=Home\n"),
               std::string::npos)

@@ -11,10 +11,9 @@
 
 namespace wing::test {
 
-// The CSV a download of `slots` (the logger's whole log, its count the number of slots)
-// must produce, record for record: the pages decoded as the logger holds them.
-inline std::string ExpectedCsv(const std::vector<sim::LogSlot>& slots, const std::wstring& sn,
-                               const std::wstring& version, unsigned langId) {
+// The records a download of `slots` (the logger's whole log, its count the number of
+// slots) must give: the pages decoded as the logger holds them.
+inline CLogRecordList ExpectedRecords(const std::vector<sim::LogSlot>& slots) {
     CLogRecordList records;
     for (std::size_t first = 0; first < slots.size(); first += 8) {
         std::array<std::uint8_t, LOG_PAGE_SIZE> page;
@@ -23,6 +22,13 @@ inline std::string ExpectedCsv(const std::vector<sim::LogSlot>& slots, const std
             std::copy(slots[first + k].begin(), slots[first + k].end(), page.begin() + k * 16);
         DecodeLogPage(page, first, records, slots.size());
     }
+    return records;
+}
+
+// The CSV such a download must produce, record for record.
+inline std::string ExpectedCsv(const std::vector<sim::LogSlot>& slots, const std::wstring& sn,
+                               const std::wstring& version, unsigned langId) {
+    const CLogRecordList records = ExpectedRecords(slots);
     return CsvContent(CExportJob{records, sn, version, langId});
 }
 
