@@ -16,6 +16,7 @@
 #include "export/export_job.h"
 #include "framework/color_font_static.h"
 #include "framework/grow_to_fit.h"
+#include "framework/text_room.h"
 #include "framework/qt_text.h"
 #include "flightview/flight_list.h"
 #include "framework/xgroup_box.h"
@@ -200,8 +201,42 @@ bool CWingUtilityDlg::OnInitDialog() {
     }
     // The template's widths were made for other fonts: where a text of this language does
     // not fit, its control and what lies right of it move over and the window widens.
+    ShowWidestLaterTexts();
     if (GrowToFitTexts(*this) != 0) CentreOnScreen();
+    ClearStatic(IDC_READ_MESSAGE);
+    ClearStatic(IDC_SERIAL);
     return true;
+}
+
+std::vector<std::wstring> CWingUtilityDlg::LaterTexts(int id) const {
+    if (id == IDC_READ_MESSAGE)
+        return {Text(IDS_READ_SAVE_DONE) + L"  999.9", Text(IDS_NOT_ALL_SAVED), Text(IDS_NO_LOG_DATA),
+                Text(IDS_READ_ERROR), Text(IDS_RACE_NOT_STARTED), Text(IDS_DOWNLOADING), Text(IDS_GENERATING_FILES),
+                Text(IDS_READING_COUNT), Text(IDS_RACE_TIME) + L" " + FormatDeviceTime(0x7FFFFFFF)};
+    if (id == IDC_SERIAL)
+        return {Text(IDS_INSERT_BOARD), Text(IDS_OLD_FIRMWARE), Text(IDS_NO_SERIAL), L"WG1507A0042"};
+    return {};
+}
+
+void CWingUtilityDlg::ShowWidestLaterTexts() {
+    // The read's last line and the serial number's place show longer texts later (a save
+    // that was not whole, a missing board) than at the start: the layout makes room for
+    // the widest of them now, as they are drawn, so none is cut when it comes.
+    for (auto [id, points] : {std::pair{IDC_READ_MESSAGE, 0}, std::pair{IDC_SERIAL, 14}}) {
+        CColorFontStatic* s = ColorStatic(id);
+        if (s == nullptr) continue;
+        if (points > 0) s->SetPointSize(points);
+        std::wstring widest;
+        int widestWidth = -1;
+        for (const std::wstring& text : LaterTexts(id)) {
+            const auto room = MeasureText(*s, ToQString(text));
+            if (room && room->need.width() > widestWidth) {
+                widestWidth = room->need.width();
+                widest = text;
+            }
+        }
+        s->SetText(widest);
+    }
 }
 
 void CWingUtilityDlg::CentreOnScreen() {

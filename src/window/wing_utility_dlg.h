@@ -51,6 +51,9 @@ public:
     void FitComboDropWidth(int comboId);
     // The window's centre on the primary screen's, its size unchanged.
     void CentreOnScreen();
+    // Texts a control shows later than the start (the read's end, a missing board).
+    std::vector<std::wstring> LaterTexts(int id) const;
+    void ShowWidestLaterTexts();
     void ResetNotes();
     void DrawStatusLamp(QPainter& painter, const QColor& colour);
     void RepaintLamp();

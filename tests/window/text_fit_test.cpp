@@ -121,6 +121,15 @@ TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
                                           << room->need.width() << " > " << room->have.width();
             }
         }
+        // The read's last line and the serial number's place, with every text they show later.
+        for (int id : {IDC_READ_MESSAGE, IDC_SERIAL}) {
+            for (const std::wstring& later : d.LaterTexts(id)) {
+                const auto room = MeasureText(*d.Item(id), ToQString(later));
+                ASSERT_TRUE(room);
+                EXPECT_TRUE(room->Fits()) << id << " \"" << ToUtf8(later) << "\" needs " << room->need.width() << " > "
+                                          << room->have.width();
+            }
+        }
         // LINK reads "Disconnect USB" while linked.
         const auto linked = MeasureText(*d.Item(IDC_LINK), ToQString(Str(c.language.langId, IDS_DISCONNECT)));
         ASSERT_TRUE(linked);
