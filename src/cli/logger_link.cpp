@@ -76,13 +76,15 @@ Failure LoggerLink::InterruptedFailure() const {
 std::optional<Failure> LoggerLink::Link(int port) {
     m_state = LoggerState{};
     m_state.port = port;
+    m_linkRequested = true;
+    m_linkClosed = false;
     m_session.Link(port);
     const auto deadline = std::chrono::steady_clock::now() + kLinkBound;
     for (;;) {
         if (Interrupted()) return InterruptedFailure();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return Silence(L"LINK");
-        auto event = m_events.Next(left);
+        auto event = Take(left, true);
         if (!event) continue;
         if (auto failure = FailureOf(*event)) return failure;
         Note(*event);
@@ -90,14 +92,21 @@ std::optional<Failure> LoggerLink::Link(int port) {
     }
 }
 
+std::optional<SessionEvent> LoggerLink::Take(std::chrono::milliseconds wait, bool interruptible) {
+    auto event = m_events.Next(wait, interruptible);
+    if (event && std::holds_alternative<ev::LinkClosed>(*event)) m_linkClosed = true;
+    return event;
+}
+
 void LoggerLink::Unlink() {
-    if (!m_session.PortOpen() && !m_session.FlowsRunning()) return;
+    if (!m_linkRequested) return;
+    m_linkRequested = false;
+    if (m_linkClosed) return;
     m_session.Unlink();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (!m_linkClosed && std::chrono::steady_clock::now() < deadline) {
         // Closing is bounded and short: it is waited for even after an interrupt.
-        auto event = m_events.Next(std::chrono::milliseconds(500), false);
-        if (event && std::holds_alternative<ev::LinkClosed>(*event)) return;
+        Take(std::chrono::milliseconds(500), false);
     }
 }
 

@@ -48,7 +48,7 @@ public:
     // Closes the link and waits (bounded) until it is closed.
     void Unlink();
 
-    std::optional<SessionEvent> Next(std::chrono::milliseconds wait) { return m_events.Next(wait); }
+    std::optional<SessionEvent> Next(std::chrono::milliseconds wait) { return Take(wait, true); }
     // A refusal, a missing answer or a failed port as a Failure; none for other events.
     std::optional<Failure> FailureOf(const SessionEvent& event) const;
     // Notes what a status or identity event says about the logger.
@@ -60,7 +60,13 @@ public:
     const LoggerState& State() const { return m_state; }
 
 private:
+    // Every event passes here, so the link's state is known without asking the session's
+    // port, which its close-link thread changes.
+    std::optional<SessionEvent> Take(std::chrono::milliseconds wait, bool interruptible);
+
     const Context& m_ctx;
+    bool m_linkRequested = false;
+    bool m_linkClosed = false;
     EventQueue m_events;
     LoggerState m_state;
     LoggerSession m_session;
