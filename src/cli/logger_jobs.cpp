@@ -17,6 +17,16 @@ Failure NotReady(const Context& ctx, const char* kind, unsigned textId) {
     return Failure{Exit::NotReady, kind, ctx.Text(textId)};
 }
 
+// The next event of a job, or why the job ends without it: an interrupt, a silence, a
+// refusal, a missing answer or a closed link.
+std::variant<SessionEvent, Failure> NextOfJob(LoggerLink& link, const std::wstring& waitingFor) {
+    auto event = link.Next(kSilenceBound);
+    if (Interrupted()) return link.InterruptedFailure();
+    if (!event) return link.Silence(waitingFor);
+    if (auto failure = link.FailureOf(*event)) return *failure;
+    return std::move(*event);
+}
+
 bool AskYes(const Context& ctx, const std::wstring& question) {
     PrintError(question + L" " + ctx.Text(IDS_CLI_ASK_CONTINUE));
     std::string answer;
@@ -45,21 +55,14 @@ ReadOutcome ReadAndSave(LoggerLink& link, const Context& ctx,
     }
     std::wstring waitingFor = L"Query Log Number";
     for (;;) {
-        auto event = link.Next(kSilenceBound);
-        if (Interrupted()) {
-            // The read goes on in the session until it ends or the link closes; nothing
-            // partial is saved either way.
-            out.failure = link.InterruptedFailure();
+        // After an interrupt the read goes on in the session until it ends or the link
+        // closes; nothing partial is saved either way.
+        auto next = NextOfJob(link, waitingFor);
+        if (auto* failure = std::get_if<Failure>(&next)) {
+            out.failure = *failure;
             return out;
         }
-        if (!event) {
-            out.failure = link.Silence(waitingFor);
-            return out;
-        }
-        if (auto failure = link.FailureOf(*event)) {
-            out.failure = failure;
-            return out;
-        }
+        const auto* event = &std::get<SessionEvent>(next);
         if (const auto* p = std::get_if<ev::ReadProgress>(&*event)) {
             waitingFor = L"Read Log";
             out.count = p->count;
@@ -129,19 +132,12 @@ SetOutcome SetAndVerify(LoggerLink& link, const Context& ctx, const FlightSettin
     SetOutcome out;
     link.Session().SetForFlight(setting);
     for (;;) {
-        auto event = link.Next(kSilenceBound);
-        if (Interrupted()) {
-            out.failure = link.InterruptedFailure();
+        auto next = NextOfJob(link, L"Set Mode");
+        if (auto* failure = std::get_if<Failure>(&next)) {
+            out.failure = *failure;
             return out;
         }
-        if (!event) {
-            out.failure = link.Silence(L"Set Mode");
-            return out;
-        }
-        if (auto failure = link.FailureOf(*event)) {
-            out.failure = failure;
-            return out;
-        }
+        const auto* event = &std::get<SessionEvent>(next);
         link.Note(*event);
         const auto* status = std::get_if<ev::StatusRead>(&*event);
         if (status == nullptr || !status->settingHeld) continue;
