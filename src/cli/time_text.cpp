@@ -11,9 +11,18 @@ namespace wing::cli {
 std::optional<std::int64_t> ParseLocalTime(const std::string& text) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     char sep = 0;
-    char tail = 0;
-    const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%c", &y, &mo, &d, &sep, &h, &mi, &s, &tail);
-    if ((n != 6 && n != 7) || (sep != ' ' && sep != 'T')) return std::nullopt;
+    int used = -1;
+    // The whole text must be the time: "07:00x" or a trailing word is not one.
+    const bool withSeconds = std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &y, &mo, &d, &sep, &h, &mi, &s,
+                                         &used) == 7 && used == static_cast<int>(text.size());
+    if (!withSeconds) {
+        s = 0;
+        used = -1;
+        if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d%n", &y, &mo, &d, &sep, &h, &mi, &used) != 6 ||
+            used != static_cast<int>(text.size()))
+            return std::nullopt;
+    }
+    if (sep != ' ' && sep != 'T') return std::nullopt;
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || h < 0 || mi < 0 || s < 0)
         return std::nullopt;
     std::tm local{};

@@ -128,6 +128,8 @@ TEST_F(Cli, APortHeldByAnotherProgramIsReportedAsBusy) {
 TEST_F(Cli, UsageErrorsExitWithOne) {
     EXPECT_EQ(Run({}).exitCode, 1);
     EXPECT_EQ(Run({"set", "--now", "--at", "2040-01-01 07:00"}).exitCode, 1);
+    for (const char* at : {"2040-01-01 07:00x", "2040-02-31 07:00", "2040-01-01", "07:00 2040-01-01"})
+        EXPECT_EQ(Run({"set", "--at", at, "--port", "COM250"}).exitCode, 1) << at;
     EXPECT_EQ(Run({"status", "--port", "ttyUSB0"}).exitCode, 1);
     EXPECT_EQ(Run({"station", "--roster", "x.csv"}).exitCode, 1);
     EXPECT_EQ(Run({"--lang", "fr", "ports"}).exitCode, 1);
