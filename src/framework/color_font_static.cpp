@@ -162,7 +162,7 @@ QString CColorFontStatic::PaintedText(QString text) {
 }
 
 int CColorFontStatic::PaintFlags() const {
-    return Qt::AlignLeft | Qt::AlignTop | (m_noPrefix ? 0 : Qt::TextShowMnemonic);
+    return Qt::AlignLeft | Qt::AlignTop | (m_noPrefix ? 0 : Qt::TextShowMnemonic) | (m_wordWrap ? Qt::TextWordWrap : 0);
 }
 
 void CColorFontStatic::paintEvent(QPaintEvent*) {

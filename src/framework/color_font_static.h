@@ -2,7 +2,8 @@
 // A static text whose colour, background, face, weight and size change at run time,
 // each change redrawing it at once. Painted through an off-screen buffer: the text from
 // the top left corner whatever alignment the template asked for, line breaks honoured,
-// long lines cut at the right edge, '&' marking a mnemonic unless prefixes are off.
+// long lines cut at the right edge (or wrapped at word breaks where the control is told
+// to wrap), '&' marking a mnemonic unless prefixes are off.
 // The setters may be called from any thread: off the UI thread they are queued to it.
 
 #include <QColor>
@@ -45,6 +46,9 @@ public:
     CColorFontStatic& SetBorder(bool border);
     // Off: '&' is shown as it is (the template's "no prefix" style).
     void SetNoPrefix(bool noPrefix) { m_noPrefix = noPrefix; }
+    // On: a line wider than the control continues on the next line, broken between words.
+    void SetWordWrap(bool wrap) { m_wordWrap = wrap; }
+    bool WordWrap() const { return m_wordWrap; }
 
     // ---- for tests and the accessibility layer --------------------------------------
     std::wstring Text() const;
@@ -56,7 +60,7 @@ public:
     bool HasBorder() const { return m_border; }
     // The text as it is drawn (a Windows line break, CR LF, is one break; a lone CR is
     // dropped) and the drawing flags: from the top left, '&' a mnemonic unless prefixes
-    // are off, no wrapping.
+    // are off, wrapping between words only where the control is told to.
     static QString PaintedText(QString text);
     int PaintFlags() const;
 
@@ -79,6 +83,7 @@ private:
     QFont m_font;
     bool m_attached = false;
     bool m_noPrefix = false;
+    bool m_wordWrap = false;
     bool m_border = false;
 };
 

@@ -19,16 +19,20 @@ struct Placed {
     QWidget* widget = nullptr;
     QRect was;              // the template's geometry
     int width = 0;          // the width its text needs, at least the template's
+    int height = 0;         // the height its text needs (a wrapped text), at least the template's
     bool isGroup = false;
     int group = -1;         // the group box that holds it, -1 at the top level
     bool stretches = false; // spans its group, or is a text against the group's right edge
     bool anchored = false;  // keeps its place against the group's right edge
     int left = 0, right = 0;
+    int top = 0, bottom = 0;
 
     int WasRight() const { return was.x() + was.width(); }
+    int WasBottom() const { return was.y() + was.height(); }
 };
 
 bool SameBand(const QRect& a, const QRect& b) { return a.top() <= b.bottom() && b.top() <= a.bottom(); }
+bool SameColumn(const QRect& a, const QRect& b) { return a.left() <= b.right() && b.left() <= a.right(); }
 
 // Buttons, combo boxes and pickers keep their width when they follow an edge; texts,
 // lists and bars stretch to it.
@@ -48,11 +52,17 @@ std::vector<Placed> VisibleControls(const CDialog& dialog, int pad) {
         p.was = w->geometry();
         p.isGroup = QLatin1String(controls[k].className) == QLatin1String(kButtonClass) &&
                     (controls[k].style & BS_TYPEMASK) == BS_GROUPBOX;
-        int missing = 0;
-        for (const TextRoom& room : TextRooms(*w)) missing = std::max(missing, room.MissingWidth());
+        int missing = 0, missingHeight = 0;
+        for (const TextRoom& room : TextRooms(*w)) {
+            missing = std::max(missing, room.MissingWidth());
+            missingHeight = std::max(missingHeight, room.MissingHeight());
+        }
         p.width = p.was.width() + (missing > 0 ? missing + pad : 0);
+        p.height = p.was.height() + (missingHeight > 0 ? missingHeight + pad : 0);
         p.left = p.was.x();
         p.right = p.left + p.width;
+        p.top = p.was.y();
+        p.bottom = p.top + p.height;
         placed.push_back(p);
     }
     return placed;
@@ -82,23 +92,11 @@ void FindGroups(std::vector<Placed>& placed, int edge) {
     }
 }
 
-}  // namespace
-
-int GrowToFitTexts(CDialog& dialog) {
-    // Distances in dialog units, as the template's own spacing is.
-    const int fourUnits = dialog.BaseUnits().width();
-    const int gap = fourUnits;
-    const int edge = 2 * fourUnits;
-    const int pad = std::max(2, fourUnits / 2);
-
-    std::vector<Placed> placed = VisibleControls(dialog, pad);
-    FindGroups(placed, edge);
-    const int wasWidth = dialog.width();
+// Every rule only moves an edge to the right, and each holds for the template's own
+// layout, so a dialog whose texts fit stays as it is and the passes end once no edge
+// moves. Returns the dialog's new width.
+int GrowAcross(std::vector<Placed>& placed, int wasWidth, int gap) {
     int windowRight = wasWidth;
-
-    // Every rule only moves an edge to the right, and each holds for the template's own
-    // layout, so a dialog whose texts fit stays as it is and the passes end once no edge
-    // moves.
     bool moved = true;
     auto raise = [&moved](int& edgeValue, int to) {
         if (to > edgeValue) {
@@ -134,13 +132,61 @@ int GrowToFitTexts(CDialog& dialog) {
                 if (a.WasRight() == b.WasRight()) raise(a.right, b.right);
             }
     }
+    return windowRight;
+}
+
+// The same downwards, for a text that wraps onto more lines than its control holds: what
+// lies below it in its column moves down keeping its gap, its group grows down around it,
+// and the dialog keeps its bottom margin. Returns the dialog's new height.
+int GrowDown(std::vector<Placed>& placed, int wasHeight) {
+    int windowBottom = wasHeight;
+    bool moved = true;
+    auto raise = [&moved](int& edgeValue, int to) {
+        if (to > edgeValue) {
+            edgeValue = to;
+            moved = true;
+        }
+    };
+    for (int pass = 0; moved && pass < 1000; ++pass) {
+        moved = false;
+        for (Placed& p : placed) raise(p.bottom, p.top + p.height);
+        for (const Placed& c : placed)
+            for (Placed& x : placed)
+                if (&c != &x && x.was.y() >= c.WasBottom() && SameColumn(c.was, x.was))
+                    raise(x.top, c.bottom + (x.was.y() - c.WasBottom()));
+        for (Placed& p : placed) {
+            if (p.group < 0) {
+                raise(windowBottom, p.bottom + std::max(0, wasHeight - p.WasBottom()));
+                continue;
+            }
+            Placed& g = placed[p.group];
+            raise(p.top, g.top + (p.was.y() - g.was.y()));
+            raise(g.bottom, p.bottom + (g.WasBottom() - p.WasBottom()));
+        }
+    }
+    return windowBottom;
+}
+
+}  // namespace
+
+QSize GrowToFitTexts(CDialog& dialog) {
+    // Distances in dialog units, as the template's own spacing is.
+    const int fourUnits = dialog.BaseUnits().width();
+    const int gap = fourUnits;
+    const int edge = 2 * fourUnits;
+    const int pad = std::max(2, fourUnits / 2);
+
+    std::vector<Placed> placed = VisibleControls(dialog, pad);
+    FindGroups(placed, edge);
+    const QSize was = dialog.size();
+    const QSize now(GrowAcross(placed, was.width(), gap), GrowDown(placed, was.height()));
 
     for (const Placed& p : placed) {
-        const QRect now(p.left, p.was.y(), p.right - p.left, p.was.height());
-        if (now != p.was) p.widget->setGeometry(now);
+        const QRect rect(p.left, p.top, p.right - p.left, p.bottom - p.top);
+        if (rect != p.was) p.widget->setGeometry(rect);
     }
-    if (windowRight != wasWidth) dialog.setFixedSize(windowRight, dialog.height());
-    return windowRight - wasWidth;
+    if (now != was) dialog.setFixedSize(now);
+    return now - was;
 }
 
 }  // namespace wing

@@ -2,6 +2,8 @@
 // A dialog built from its template grows where a text is wider than the template made
 // room for, so that no text is cut in any language or at any scale factor.
 
+#include <QSize>
+
 namespace wing {
 
 class CDialog;
@@ -15,8 +17,11 @@ class CDialog;
 //   edge keeps its place there (texts stretch, other controls move);
 // - top-level group boxes that were aligned (left or right edge) stay aligned;
 // - the dialog widens to keep its right margin.
+// A text that wraps (and so needs more lines, not more width) makes its control taller:
+// what lies below it in its column moves down keeping its gap, its group grows down, and
+// the dialog grows to keep its bottom margin.
 // A dialog whose texts fit is left exactly as its template laid it out. Hidden controls
-// are left alone. Returns how many pixels wider the dialog became.
-int GrowToFitTexts(CDialog& dialog);
+// are left alone. Returns how many pixels wider and taller the dialog became.
+QSize GrowToFitTexts(CDialog& dialog);
 
 }  // namespace wing

@@ -45,8 +45,10 @@ QSize Laid(const QFont& font, const QString& text, int flags, int width) {
 }
 
 TextRoom ColourStatic(const CColorFontStatic& s, const QString& text) {
+    // A wrapped text takes the width it has, and as many lines as that gives it.
     const QRect client = s.contentsRect();
-    return {text, Laid(s.PaintFont(), CColorFontStatic::PaintedText(text), s.PaintFlags(), 0), client.size()};
+    return {text, Laid(s.PaintFont(), CColorFontStatic::PaintedText(text), s.PaintFlags(), s.WordWrap() ? client.width() : 0),
+            client.size()};
 }
 
 TextRoom GroupCaption(const CXGroupBox& box, const QString& text) {

@@ -21,6 +21,7 @@ struct TextRoom {
     bool Fits() const { return need.width() <= have.width() && need.height() <= have.height(); }
     // How much wider the control must be for the text to fit; 0 when it does.
     int MissingWidth() const { return need.width() > have.width() ? need.width() - have.width() : 0; }
+    int MissingHeight() const { return need.height() > have.height() ? need.height() - have.height() : 0; }
 };
 
 // Every text the control shows: its text or caption, a combo box's items (each one is

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 
 #include "platform/text.h"
 
@@ -222,6 +223,23 @@ CDeleteLog::CDeleteLog() {
     m_cmdId = 3;
     m_subId = 2;
     SetDisplayName(L"Delete log");
+}
+
+std::vector<std::wstring> CommandDisplayNames() {
+    const CQueryStatus status;
+    const CGetVersion version;
+    const CGetSN serial;
+    const CSetRTC clock;
+    const CSetMode mode;
+    const CSoftwareSwitch softwareSwitch;
+    const CReadLog read;
+    const CQueryLogNumber count;
+    const CDeleteLog erase;
+    std::vector<std::wstring> names;
+    for (const CMsg* m : std::initializer_list<const CMsg*>{&status, &version, &serial, &clock, &mode, &softwareSwitch,
+                                                            &read, &count, &erase})
+        names.emplace_back(m->m_displayName);
+    return names;
 }
 
 }  // namespace wing

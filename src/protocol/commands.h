@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "protocol/wing_msg.h"
 
@@ -124,5 +125,8 @@ class CDeleteLog : public CWingMsg {
 public:
     CDeleteLog();
 };
+
+// The name of each of the nine commands, as a refusal or a silence names it.
+std::vector<std::wstring> CommandDisplayNames();
 
 }  // namespace wing

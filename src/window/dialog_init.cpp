@@ -16,13 +16,13 @@
 #include "export/export_job.h"
 #include "framework/color_font_static.h"
 #include "framework/grow_to_fit.h"
-#include "framework/text_room.h"
 #include "framework/qt_text.h"
 #include "flightview/flight_list.h"
 #include "framework/xgroup_box.h"
 #include "platform/locale.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "protocol/commands.h"
 #include "resources/refusal_text.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
@@ -201,41 +201,70 @@ bool CWingUtilityDlg::OnInitDialog() {
     }
     // The template's widths were made for other fonts: where a text of this language does
     // not fit, its control and what lies right of it move over and the window widens.
+    // The refusal report runs to five lines and more: it wraps within its column, which
+    // grows down where the language needs more lines.
+    if (CColorFontStatic* report = ColorStatic(IDC_ERROR_LINE)) report->SetWordWrap(true);
     ShowWidestLaterTexts();
-    if (GrowToFitTexts(*this) != 0) CentreOnScreen();
+    if (!GrowToFitTexts(*this).isNull()) CentreOnScreen();
     ClearStatic(IDC_READ_MESSAGE);
     ClearStatic(IDC_SERIAL);
+    ClearStatic(IDC_ERROR_LINE);
     return true;
 }
 
-std::vector<std::wstring> CWingUtilityDlg::LaterTexts(int id) const {
-    if (id == IDC_READ_MESSAGE)
-        return {Text(IDS_READ_SAVE_DONE) + L"  999.9", Text(IDS_NOT_ALL_SAVED), Text(IDS_NO_LOG_DATA),
-                Text(IDS_READ_ERROR), Text(IDS_RACE_NOT_STARTED), Text(IDS_DOWNLOADING), Text(IDS_GENERATING_FILES),
-                Text(IDS_READING_COUNT), Text(IDS_RACE_TIME) + L" " + FormatDeviceTime(0x7FFFFFFF)};
-    if (id == IDC_SERIAL)
-        return {Text(IDS_INSERT_BOARD), Text(IDS_OLD_FIRMWARE), Text(IDS_NO_SERIAL), L"WG1507A0042"};
-    return {};
+std::vector<CWingUtilityDlg::LaterText> CWingUtilityDlg::LaterTexts(int id) const {
+    std::vector<LaterText> texts;
+    auto add = [&texts](std::wstring text, int points = 0) { texts.push_back({std::move(text), points}); };
+    if (id == IDC_READ_MESSAGE) {
+        for (unsigned textId : {IDS_NOT_ALL_SAVED, IDS_NO_LOG_DATA, IDS_READ_ERROR, IDS_RACE_NOT_STARTED,
+                                IDS_DOWNLOADING, IDS_GENERATING_FILES, IDS_READING_COUNT})
+            add(Text(textId));
+        add(Text(IDS_READ_SAVE_DONE) + L"  999.9");
+        add(Text(IDS_RACE_TIME) + L" " + FormatDeviceTime(0x7FFFFFFF));
+    } else if (id == IDC_SERIAL) {
+        for (std::wstring text : {Text(IDS_INSERT_BOARD), Text(IDS_OLD_FIRMWARE), Text(IDS_NO_SERIAL),
+                                  std::wstring(L"WG1507A0042")})
+            add(std::move(text), 14);
+    } else if (id == IDC_ERROR_LINE) {
+        add(Text(IDS_SWITCH_TO_OFF), kSwitchNotePoints);
+        add(Text(IDS_SWITCH_TO_ON), kSwitchNotePoints);
+        for (const std::wstring& command : CommandDisplayNames()) {
+            add(NoAnswerText(command), Template().fontPointSize);
+            // Every code the table names, and one it does not (shown with its number).
+            for (unsigned code = 0; code <= kStatusCodeTextCount; ++code)
+                add(ComposeRefusalText(m_langId, m_nackTexts, command, code < kStatusCodeTextCount ? code : 255),
+                    Template().fontPointSize);
+        }
+    }
+    return texts;
+}
+
+std::optional<TextRoom> CWingUtilityDlg::MeasureLaterText(int id, const LaterText& later) {
+    CColorFontStatic* s = ColorStatic(id);
+    if (s == nullptr) return std::nullopt;
+    if (later.points > 0) s->SetPointSize(later.points);
+    return MeasureText(*s, ToQString(later.text));
 }
 
 void CWingUtilityDlg::ShowWidestLaterTexts() {
-    // The read's last line and the serial number's place show longer texts later (a save
-    // that was not whole, a missing board) than at the start: the layout makes room for
-    // the widest of them now, as they are drawn, so none is cut when it comes.
-    for (auto [id, points] : {std::pair{IDC_READ_MESSAGE, 0}, std::pair{IDC_SERIAL, 14}}) {
-        CColorFontStatic* s = ColorStatic(id);
-        if (s == nullptr) continue;
-        if (points > 0) s->SetPointSize(points);
-        std::wstring widest;
-        int widestWidth = -1;
-        for (const std::wstring& text : LaterTexts(id)) {
-            const auto room = MeasureText(*s, ToQString(text));
-            if (room && room->need.width() > widestWidth) {
-                widestWidth = room->need.width();
-                widest = text;
+    // Some places show longer texts later (a save that was not whole, a missing board, a
+    // refusal) than at the start: the layout makes room for the largest of them now, as
+    // they are drawn, so none is cut when it comes. Wrapped reports need lines, the others
+    // width.
+    for (int id : {IDC_READ_MESSAGE, IDC_SERIAL, IDC_ERROR_LINE}) {
+        std::optional<LaterText> largest;
+        std::pair<int, int> largestNeed{-1, -1};
+        for (const LaterText& later : LaterTexts(id)) {
+            const auto room = MeasureLaterText(id, later);
+            if (room && std::pair(room->need.height(), room->need.width()) > largestNeed) {
+                largestNeed = {room->need.height(), room->need.width()};
+                largest = later;
             }
         }
-        s->SetText(widest);
+        if (largest) {
+            MeasureLaterText(id, *largest);
+            ColorStatic(id)->SetText(largest->text);
+        }
     }
 }
 

@@ -55,7 +55,7 @@ void CWingUtilityDlg::OnReadAndSave() {
     ClearStatic(IDC_READ_MESSAGE);
 
     if (request == ReadRequest::SwitchOn) {
-        SetStatic(IDC_ERROR_LINE, Text(IDS_SWITCH_TO_OFF), DarkRed(), 12);
+        SetStatic(IDC_ERROR_LINE, Text(IDS_SWITCH_TO_OFF), DarkRed(), kSwitchNotePoints);
         EnableItem(IDC_READ_SAVE, true);
         return;
     }

@@ -135,13 +135,15 @@ void CWingUtilityDlg::Show(const ev::BoardMissing&) {
 void CWingUtilityDlg::Show(const ev::Refused& e) {
     if (e.command == CommandKind::QueryLogCount) EndReadUi(0);
     LockLinkControls();
-    SetStatic(IDC_ERROR_LINE, ComposeRefusalText(m_langId, m_nackTexts, e.commandName, e.code), DarkRed());
+    // At the control's own size, whatever size a switch note left it at: the layout made
+    // room for the report at that size.
+    SetStatic(IDC_ERROR_LINE, ComposeRefusalText(m_langId, m_nackTexts, e.commandName, e.code), DarkRed(),
+              Template().fontPointSize);
 }
 
 void CWingUtilityDlg::Show(const ev::NoAnswer& e) {
     LockLinkControls();
-    SetStatic(IDC_ERROR_LINE, Text(IDS_NO_RESPONSE_PREFIX) + L" [" + e.commandName + L"] " + Text(IDS_NO_RESPONSE),
-              DarkRed());
+    SetStatic(IDC_ERROR_LINE, NoAnswerText(e.commandName), DarkRed(), Template().fontPointSize);
     EnableItem(IDC_EXIT, true);
     EnableItem(IDC_LINK, true);
 }
@@ -250,6 +252,10 @@ void CWingUtilityDlg::Show(const ev::FilesSaved& e) {
         // Each missing file has had its box; the line says the download is not all saved.
         SetStatic(IDC_READ_MESSAGE, Text(IDS_NOT_ALL_SAVED), DarkRed());
     }
+}
+
+std::wstring CWingUtilityDlg::NoAnswerText(const std::wstring& commandName) const {
+    return Text(IDS_NO_RESPONSE_PREFIX) + L" [" + commandName + L"] " + Text(IDS_NO_RESPONSE);
 }
 
 }  // namespace wing

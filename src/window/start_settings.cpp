@@ -31,7 +31,7 @@ void CWingUtilityDlg::OnSetting() {
     const SettingRequest request = m_session->CheckSetting();
     if (request == SettingRequest::Busy) return;
     if (request == SettingRequest::SwitchOff) {
-        SetStatic(IDC_ERROR_LINE, Text(IDS_SWITCH_TO_ON), DarkRed(), 12);
+        SetStatic(IDC_ERROR_LINE, Text(IDS_SWITCH_TO_ON), DarkRed(), kSwitchNotePoints);
         EnableItem(IDC_SETTING, true);
         return;
     }

@@ -52,6 +52,8 @@ inline QColor DarkGreen() { return QColor(0, 127, 0); }
 inline QColor DarkRed() { return QColor(127, 0, 0); }
 inline QColor DarkBlue() { return QColor(0, 0, 127); }
 inline QColor Magenta() { return QColor(255, 0, 255); }
+// The switch notes in the report's place are drawn large.
+inline constexpr int kSwitchNotePoints = 12;
 
 // The link progress bar: port open, clock written, version, serial number, first status.
 inline constexpr int kLinkProgressPortOpen = 20;

@@ -19,11 +19,13 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "framework/dialog.h"
+#include "framework/text_room.h"
 #include "platform/sync.h"
 #include "platform/system_clock.h"
 #include "flightview/flight_window.h"
@@ -51,9 +53,17 @@ public:
     void FitComboDropWidth(int comboId);
     // The window's centre on the primary screen's, its size unchanged.
     void CentreOnScreen();
-    // Texts a control shows later than the start (the read's end, a missing board).
-    std::vector<std::wstring> LaterTexts(int id) const;
+    // Texts a control shows later than the start (the read's end, a missing board, a
+    // refusal), each at the size it is drawn then (0: the control's size at the start).
+    struct LaterText {
+        std::wstring text;
+        int points = 0;
+    };
+    std::vector<LaterText> LaterTexts(int id) const;
+    // The room one of them takes in its control (which is left at the text's size).
+    std::optional<TextRoom> MeasureLaterText(int id, const LaterText& later);
     void ShowWidestLaterTexts();
+    std::wstring NoAnswerText(const std::wstring& commandName) const;
     void ResetNotes();
     void DrawStatusLamp(QPainter& painter, const QColor& colour);
     void RepaintLamp();

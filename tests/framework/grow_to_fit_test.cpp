@@ -1,11 +1,13 @@
 // A dialog grows where its texts need it and only there: what lies right of a wider
 // control moves over, groups hold their controls, controls against a group's edge
-// follow it, aligned groups stay aligned, the window keeps its margin.
+// follow it, aligned groups stay aligned, the window keeps its margin; a wrapped text that
+// needs more lines pushes what is below it down.
 
 #include <gtest/gtest.h>
 
 #include <array>
 
+#include "framework/color_font_static.h"
 #include "framework/dialog.h"
 #include "framework/grow_to_fit.h"
 #include "framework/qt_test_env.h"
@@ -64,7 +66,7 @@ struct Pair {
 TEST(GrowToFit, TextsThatFitLeaveTheTemplatesLayoutAsItIs) {
     Pair d;
     EXPECT_TRUE(test::TextsThatDoNotFit(d.fitted).empty()) << test::Describe(test::TextsThatDoNotFit(d.fitted));
-    EXPECT_EQ(GrowToFitTexts(d.fitted), 0);
+    EXPECT_TRUE(GrowToFitTexts(d.fitted).isNull());
     EXPECT_EQ(d.fitted.size(), d.as.size());
     for (const DialogControl& c : kControls) EXPECT_EQ(d.Now(c.id), d.Was(c.id)) << c.id;
 }
@@ -73,11 +75,11 @@ TEST(GrowToFit, AWiderTextMovesWhatIsBesideItAndWidensItsGroupAndTheWindow) {
     Pair d;
     d.fitted.SetItemText(kLongCheck, L"A check box whose text is far wider than the template");
     ASSERT_FALSE(test::TextsThatDoNotFit(d.fitted).empty());
-    const int grown = GrowToFitTexts(d.fitted);
+    const QSize grown = GrowToFitTexts(d.fitted);
     EXPECT_TRUE(test::TextsThatDoNotFit(d.fitted).empty()) << test::Describe(test::TextsThatDoNotFit(d.fitted));
-    EXPECT_GT(grown, 0);
-    EXPECT_EQ(d.fitted.width(), d.as.width() + grown);
-    EXPECT_EQ(d.fitted.height(), d.as.height());
+    EXPECT_GT(grown.width(), 0);
+    EXPECT_EQ(grown.height(), 0);
+    EXPECT_EQ(d.fitted.size(), d.as.size() + grown);
 
     // The long check box widened in place; its neighbour on the band moved right, keeping
     // its width and a gap.
@@ -117,12 +119,68 @@ TEST(GrowToFit, AWiderCaptionOrEdgeControlGrowsTheGroupWithoutMovingItsLeftSide)
         SCOPED_TRACE(c.id);
         Pair d;
         d.fitted.SetItemText(c.id, c.text);
-        EXPECT_GT(GrowToFitTexts(d.fitted), 0);
+        EXPECT_GT(GrowToFitTexts(d.fitted).width(), 0);
         EXPECT_TRUE(test::TextsThatDoNotFit(d.fitted).empty()) << test::Describe(test::TextsThatDoNotFit(d.fitted));
         for (int id : {kLongCheck, kNeighbour, kBelow, kInB}) EXPECT_EQ(d.Now(id), d.Was(id)) << id;
         EXPECT_GE(d.Now(kEdgeCheck).x(), d.Was(kEdgeCheck).x());
         EXPECT_TRUE(d.Now(kGroupA).contains(d.Now(kEdgeCheck)));
     }
+}
+
+// A report that wraps inside a group, with buttons below it in its column and a text
+// beside it in another.
+enum : int { kReportGroup = 200, kReport = 201, kUnder = 202, kLast = 203, kBeside = 204 };
+
+constexpr std::array<DialogControl, 5> kColumnControls{{
+    {kReportGroup, kButtonClass, kChild | BS_GROUPBOX, 0, {5, 2, 70, 34}, 0, L"Report", 0, XGB},
+    {kReport, kStaticClass, kChild | SS_LEFT, 0, {10, 12, 60, 18}, 0, nullptr, 0, ControlBinding::ColorFontStatic},
+    {kUnder, kButtonClass, kChild | BS_PUSHBUTTON, 0, {10, 40, 60, 14}, 0, L"Under", 0, P},
+    {kLast, kButtonClass, kChild | BS_PUSHBUTTON, 0, {10, 60, 60, 14}, 0, L"Last", 0, P},
+    {kBeside, kStaticClass, kChild | SS_LEFT, 0, {85, 12, 60, 60}, 0, L"Beside", 0, P},
+}};
+
+const DialogTemplate kColumnTemplate{
+    901, WS_POPUP | WS_CAPTION | DS_SHELLFONT, 0, 150, 80, L"Column", L"MS Shell Dlg", 9, kColumnControls,
+};
+
+TEST(GrowToFit, AWrappedReportThatNeedsMoreLinesPushesItsColumnDownAndTheWindowGrowsTaller) {
+    CDialog as{kColumnTemplate};
+    CDialog fitted{kColumnTemplate};
+    auto* report = dynamic_cast<CColorFontStatic*>(fitted.Item(kReport));
+    ASSERT_NE(report, nullptr);
+    report->SetWordWrap(true);
+    report->SetText(L"Received command [Set Software Switch] refused\n\n[Command parameter error]\n\nPlease "
+                    L"reset the logger and try again");
+    const auto rooms = TextRooms(*report);
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].MissingWidth(), 0);  // it wraps: lines, not width
+    ASSERT_GT(rooms[0].MissingHeight(), 0);
+
+    const QSize grown = GrowToFitTexts(fitted);
+    EXPECT_TRUE(test::TextsThatDoNotFit(fitted).empty()) << test::Describe(test::TextsThatDoNotFit(fitted));
+    EXPECT_EQ(grown.width(), 0);
+    EXPECT_GT(grown.height(), 0);
+    EXPECT_EQ(fitted.size(), as.size() + grown);
+
+    auto bottom = [](const QRect& r) { return r.y() + r.height(); };
+    const QRect wasReport = as.ItemRect(kReport), nowReport = fitted.ItemRect(kReport);
+    EXPECT_EQ(nowReport.topLeft(), wasReport.topLeft());
+    EXPECT_EQ(nowReport.width(), wasReport.width());
+    EXPECT_GT(nowReport.height(), wasReport.height());
+    // The group holds it with the margin it had below it, from the same top.
+    const QRect wasGroup = as.ItemRect(kReportGroup), nowGroup = fitted.ItemRect(kReportGroup);
+    EXPECT_EQ(nowGroup.topLeft(), wasGroup.topLeft());
+    EXPECT_EQ(bottom(nowGroup) - bottom(nowReport), bottom(wasGroup) - bottom(wasReport));
+    // The buttons below keep their gaps and sizes; the text beside it does not move.
+    for (auto [id, above] : {std::pair{kUnder, kReportGroup}, std::pair{kLast, kUnder}}) {
+        EXPECT_EQ(fitted.ItemRect(id).y() - bottom(fitted.ItemRect(above)), as.ItemRect(id).y() - bottom(as.ItemRect(above)))
+            << id;
+        EXPECT_EQ(fitted.ItemRect(id).size(), as.ItemRect(id).size()) << id;
+        EXPECT_EQ(fitted.ItemRect(id).x(), as.ItemRect(id).x()) << id;
+    }
+    EXPECT_EQ(fitted.ItemRect(kBeside), as.ItemRect(kBeside));
+    // The window's bottom margin is the template's.
+    EXPECT_EQ(fitted.height() - bottom(fitted.ItemRect(kLast)), as.height() - bottom(as.ItemRect(kLast)));
 }
 
 }  // namespace

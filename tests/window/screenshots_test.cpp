@@ -1,10 +1,15 @@
 // Pictures of every window in each language at the run's scale factor, for a person to
-// look at: <build>/screenshots/<window>-<language>@<scale>x.png (main-en@1.5x.png).
+// look at: <build>/screenshots/<window>-<language>@<scale>x.png (main-en@1.5x.png); the
+// main window also with the largest refusal report it can show (main-en-refusal@1x.png).
 
 #include <QDir>
 #include <QImage>
 
+#include <optional>
+#include <utility>
+
 #include "window/every_window.h"
+#include "window/view_constants.h"
 
 namespace wing {
 namespace {
@@ -24,7 +29,23 @@ protected:
 
 TEST_F(Screenshots, EveryWindowInEachLanguage) {
     for (const test::MainWindowCase& c : test::EveryMainWindowCase()) {
-        Save(OpenMain(c), c.name);
+        auto& d = OpenMain(c);
+        Save(d, c.name);
+        if (c.competition == 1) {
+            // With the largest refusal report the logger can give, as it is drawn then.
+            std::optional<CWingUtilityDlg::LaterText> largest;
+            std::pair<int, int> need{-1, -1};
+            for (const auto& later : d.LaterTexts(IDC_ERROR_LINE)) {
+                const auto room = d.MeasureLaterText(IDC_ERROR_LINE, later);
+                if (room && std::pair(room->need.height(), room->need.width()) > need) {
+                    need = {room->need.height(), room->need.width()};
+                    largest = later;
+                }
+            }
+            ASSERT_TRUE(largest);
+            d.SetStatic(IDC_ERROR_LINE, largest->text, DarkRed(), largest->points);
+            Save(d, c.name + "-refusal");
+        }
         dlg.reset();
     }
     for (const test::Language& l : test::kEveryLanguage) {

@@ -121,13 +121,16 @@ TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
                                           << room->need.width() << " > " << room->have.width();
             }
         }
-        // The read's last line and the serial number's place, with every text they show later.
-        for (int id : {IDC_READ_MESSAGE, IDC_SERIAL}) {
-            for (const std::wstring& later : d.LaterTexts(id)) {
-                const auto room = MeasureText(*d.Item(id), ToQString(later));
+        // The read's last line, the serial number's place and the refusal report (every
+        // command with every status code, a silence, the switch notes), with every text
+        // they show later, at the size each is drawn.
+        for (int id : {IDC_READ_MESSAGE, IDC_SERIAL, IDC_ERROR_LINE}) {
+            for (const auto& later : d.LaterTexts(id)) {
+                const auto room = d.MeasureLaterText(id, later);
                 ASSERT_TRUE(room);
-                EXPECT_TRUE(room->Fits()) << id << " \"" << ToUtf8(later) << "\" needs " << room->need.width() << " > "
-                                          << room->have.width();
+                EXPECT_TRUE(room->Fits()) << id << " \"" << ToUtf8(later.text) << "\" at " << later.points
+                                          << " pt needs " << room->need.width() << "x" << room->need.height()
+                                          << " > " << room->have.width() << "x" << room->have.height();
             }
         }
         // LINK reads "Disconnect USB" while linked.
