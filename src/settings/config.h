@@ -20,6 +20,7 @@
 namespace wing {
 
 inline constexpr const char* kConfigFileName = "Wing.ini";
+// The time server used when the settings name none ([NTP] Server).
 inline constexpr const char* kDefaultNtpServer = "pool.ntp.org";
 // Caption of the tool's own message boxes.
 inline constexpr const wchar_t* kApplicationName = L"WingUtility";

@@ -10,12 +10,12 @@
 #include <string>
 
 #include "platform/system_clock.h"
+#include "platform/text.h"
+#include "settings/config.h"
 #include "timesync/ntp_time.h"
 
 namespace wing {
 
-// The server used when the configuration names none ("Server" in section "NTP").
-inline constexpr wchar_t kDefaultNtpServer[] = L"pool.ntp.org";
 constexpr std::uint16_t kNtpPort = 123;
 constexpr std::uint32_t kNtpReplyTimeoutMs = 5000;
 constexpr std::size_t kNtpPacketSize = 48;
@@ -23,7 +23,7 @@ constexpr std::size_t kNtpPacketSize = 48;
 constexpr std::size_t kNtpReplyBufferSize = 68;
 
 struct NtpSettings {
-    std::wstring server = kDefaultNtpServer;
+    std::wstring server = FromUtf8(kDefaultNtpServer);  // the settings' default
     std::uint16_t port = kNtpPort;
     std::uint32_t replyTimeoutMs = kNtpReplyTimeoutMs;
     // The clock that is read and set; the machine's own clock when null.
