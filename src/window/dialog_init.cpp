@@ -246,22 +246,26 @@ std::optional<TextRoom> CWingUtilityDlg::MeasureLaterText(int id, const LaterTex
     return MeasureText(*s, ToQString(later.text));
 }
 
+std::optional<CWingUtilityDlg::LaterText> CWingUtilityDlg::LargestLaterText(int id) {
+    // Wrapped reports need lines, the others width: the most lines first, then the widest.
+    std::optional<LaterText> largest;
+    std::pair<int, int> largestNeed{-1, -1};
+    for (const LaterText& later : LaterTexts(id)) {
+        const auto room = MeasureLaterText(id, later);
+        if (room && std::pair(room->need.height(), room->need.width()) > largestNeed) {
+            largestNeed = {room->need.height(), room->need.width()};
+            largest = later;
+        }
+    }
+    return largest;
+}
+
 void CWingUtilityDlg::ShowWidestLaterTexts() {
     // Some places show longer texts later (a save that was not whole, a missing board, a
     // refusal) than at the start: the layout makes room for the largest of them now, as
-    // they are drawn, so none is cut when it comes. Wrapped reports need lines, the others
-    // width.
+    // they are drawn, so none is cut when it comes.
     for (int id : {IDC_READ_MESSAGE, IDC_SERIAL, IDC_ERROR_LINE}) {
-        std::optional<LaterText> largest;
-        std::pair<int, int> largestNeed{-1, -1};
-        for (const LaterText& later : LaterTexts(id)) {
-            const auto room = MeasureLaterText(id, later);
-            if (room && std::pair(room->need.height(), room->need.width()) > largestNeed) {
-                largestNeed = {room->need.height(), room->need.width()};
-                largest = later;
-            }
-        }
-        if (largest) {
+        if (const auto largest = LargestLaterText(id)) {
             MeasureLaterText(id, *largest);
             ColorStatic(id)->SetText(largest->text);
         }

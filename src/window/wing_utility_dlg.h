@@ -62,6 +62,8 @@ public:
     std::vector<LaterText> LaterTexts(int id) const;
     // The room one of them takes in its control (which is left at the text's size).
     std::optional<TextRoom> MeasureLaterText(int id, const LaterText& later);
+    // The one that needs the most room (lines first, then width), at its size.
+    std::optional<LaterText> LargestLaterText(int id);
     void ShowWidestLaterTexts();
     std::wstring NoAnswerText(const std::wstring& commandName) const;
     void ResetNotes();

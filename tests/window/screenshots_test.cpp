@@ -5,9 +5,6 @@
 #include <QDir>
 #include <QImage>
 
-#include <optional>
-#include <utility>
-
 #include "window/every_window.h"
 #include "window/view_constants.h"
 
@@ -33,15 +30,7 @@ TEST_F(Screenshots, EveryWindowInEachLanguage) {
         Save(d, c.name);
         if (c.competition == 1) {
             // With the largest refusal report the logger can give, as it is drawn then.
-            std::optional<CWingUtilityDlg::LaterText> largest;
-            std::pair<int, int> need{-1, -1};
-            for (const auto& later : d.LaterTexts(IDC_ERROR_LINE)) {
-                const auto room = d.MeasureLaterText(IDC_ERROR_LINE, later);
-                if (room && std::pair(room->need.height(), room->need.width()) > need) {
-                    need = {room->need.height(), room->need.width()};
-                    largest = later;
-                }
-            }
+            const auto largest = d.LargestLaterText(IDC_ERROR_LINE);
             ASSERT_TRUE(largest);
             d.SetStatic(IDC_ERROR_LINE, largest->text, DarkRed(), largest->points);
             Save(d, c.name + "-refusal");
