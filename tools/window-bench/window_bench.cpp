@@ -107,7 +107,9 @@ void Figure(const char* name, double value, const char* unit) { std::printf("%s 
 int GarbageRun(CWingUtilityDlg& dlg) {
     auto linkButton = [&] { return dynamic_cast<QAbstractButton*>(dlg.Item(IDC_LINK)); };
     const double rss0 = RssMiB();
-    Figure("garbage_cpu", IdleThirtySeconds().cpuPercent, "%");
+    const IdleCost cost = IdleThirtySeconds();
+    Figure("garbage_cpu", cost.cpuPercent, "%");
+    Figure("garbage_wakeups", cost.wakeups, "/s");
     Figure("garbage_rss_start", rss0, "MiB");
     Figure("garbage_rss_end", RssMiB(), "MiB");
 
