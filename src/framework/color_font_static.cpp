@@ -82,14 +82,13 @@ CColorFontStatic& CColorFontStatic::SetText(const std::wstring& text) {
     }
     if (!m_attached) return *this;  // no window yet: nothing to set
     const QString q = ToQString(text);
-    const bool changed = q != QLabel::text();
+    // The status answers set the same battery text twice a second: only a change is drawn.
+    if (q == QLabel::text()) return *this;
     setText(q);
     m_text = text;
-    if (changed) {
-        // Assistive technology reads the status texts as they change.
-        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&nameChanged);
-    }
+    // Assistive technology reads the status texts as they change.
+    QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
     Redraw();
     return *this;
 }

@@ -4,14 +4,18 @@
 
 #include <QAccessible>
 #include <QAccessibleEvent>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QImage>
 #include <QPalette>
 #include <QWidget>
+#include <QWindow>
 
 #include <thread>
 
 #include "framework/qt_text.h"
 #include "framework/qt_test_env.h"
+#include "framework/text_room.h"
 #include "framework/color_font_static.h"
 #include "framework/xgroup_box.h"
 
@@ -71,7 +75,7 @@ TEST_F(StaticFixture, TextIsDrawnFromTheTopLeftOnTheButtonFaceUntilABackColourIs
     EXPECT_EQ(image.pixelColor(199, 79), QColor(Qt::yellow));
 }
 
-TEST_F(StaticFixture, LineBreaksStartNewLinesAndLongLinesAreCutNotWrapped) {
+TEST_F(StaticFixture, LineBreaksStartNewLinesAndLongLinesAreCutUnlessTheControlWraps) {
     label->SetBackColor(Qt::white).SetTextColor(Qt::black);
     label->SetText(L"Received command [Set Mode] 's NACK.\r\n\r\n[Incorrect Mode]\r\n\r\nPlease reset");
     const QRect ink = InkBox(Grab(), Qt::white);
@@ -81,6 +85,45 @@ TEST_F(StaticFixture, LineBreaksStartNewLinesAndLongLinesAreCutNotWrapped) {
 
     label->SetText(L"one line only, no wrap at all even when it is far too long for the box");
     EXPECT_LT(InkBox(Grab(), Qt::white).bottom(), 20);
+    EXPECT_GT(TextRooms(*label).at(0).MissingWidth(), 0);
+
+    // Told to wrap, the same line continues below, broken between words, within the width.
+    label->SetWordWrap(true);
+    label->repaint();
+    EXPECT_GT(InkBox(Grab(), Qt::white).bottom(), 20);
+    EXPECT_EQ(TextRooms(*label).at(0).MissingWidth(), 0);
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+TEST_F(StaticFixture, OnlyAChangedTextIsDrawnAgain) {
+    // The status answers set the battery's text twice a second, mostly to what it shows.
+    // Painted only once its window is on the screen.
+    for (int i = 0; i < 200 && !(parent.windowHandle() && parent.windowHandle()->isExposed()); ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(parent.windowHandle() && parent.windowHandle()->isExposed());
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    label->installEventFilter(&counter);
+    label->SetText(L"3.9 V");
+    const int afterFirst = counter.paints;
+    EXPECT_GE(afterFirst, 1);
+    label->SetText(L"3.9 V");
+    label->SetText(L"3.9 V");
+    EXPECT_EQ(counter.paints, afterFirst);
+    label->SetText(L"3.8 V");
+    EXPECT_GT(counter.paints, afterFirst);
+    EXPECT_EQ(label->Text(), L"3.8 V");
+    label->removeEventFilter(&counter);
 }
 
 TEST_F(StaticFixture, AnAmpersandMarksAMnemonicUnlessPrefixesAreOff) {
