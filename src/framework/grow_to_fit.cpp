@@ -92,11 +92,10 @@ void FindGroups(std::vector<Placed>& placed, int edge) {
     }
 }
 
-// Every rule only moves an edge to the right, and each holds for the template's own
-// layout, so a dialog whose texts fit stays as it is and the passes end once no edge
-// moves. Returns the dialog's new width.
-int GrowAcross(std::vector<Placed>& placed, int wasWidth, int gap) {
-    int windowRight = wasWidth;
+// Runs `pass` until it moves no edge. A pass only ever raises edges, through the
+// `raise` it is given, so the passes end.
+template <typename Pass>
+void UntilSettled(Pass pass) {
     bool moved = true;
     auto raise = [&moved](int& edgeValue, int to) {
         if (to > edgeValue) {
@@ -104,8 +103,18 @@ int GrowAcross(std::vector<Placed>& placed, int wasWidth, int gap) {
             moved = true;
         }
     };
-    for (int pass = 0; moved && pass < 1000; ++pass) {
+    for (int n = 0; moved && n < 1000; ++n) {
         moved = false;
+        pass(raise);
+    }
+}
+
+// Every rule only moves an edge to the right, and each holds for the template's own
+// layout, so a dialog whose texts fit stays as it is and the passes end once no edge
+// moves. Returns the dialog's new width.
+int GrowAcross(std::vector<Placed>& placed, int wasWidth, int gap) {
+    int windowRight = wasWidth;
+    UntilSettled([&](auto&& raise) {
         for (Placed& p : placed) {
             raise(p.right, p.left + p.width);
             if (p.anchored) raise(p.left, p.right - p.width);
@@ -131,7 +140,7 @@ int GrowAcross(std::vector<Placed>& placed, int wasWidth, int gap) {
                 if (a.was.x() == b.was.x()) raise(a.left, b.left);
                 if (a.WasRight() == b.WasRight()) raise(a.right, b.right);
             }
-    }
+    });
     return windowRight;
 }
 
@@ -140,15 +149,7 @@ int GrowAcross(std::vector<Placed>& placed, int wasWidth, int gap) {
 // and the dialog keeps its bottom margin. Returns the dialog's new height.
 int GrowDown(std::vector<Placed>& placed, int wasHeight) {
     int windowBottom = wasHeight;
-    bool moved = true;
-    auto raise = [&moved](int& edgeValue, int to) {
-        if (to > edgeValue) {
-            edgeValue = to;
-            moved = true;
-        }
-    };
-    for (int pass = 0; moved && pass < 1000; ++pass) {
-        moved = false;
+    UntilSettled([&](auto&& raise) {
         for (Placed& p : placed) raise(p.bottom, p.top + p.height);
         for (const Placed& c : placed)
             for (Placed& x : placed)
@@ -163,7 +164,7 @@ int GrowDown(std::vector<Placed>& placed, int wasHeight) {
             raise(p.top, g.top + (p.was.y() - g.was.y()));
             raise(g.bottom, p.bottom + (g.WasBottom() - p.WasBottom()));
         }
-    }
+    });
     return windowBottom;
 }
 
