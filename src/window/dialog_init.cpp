@@ -199,11 +199,11 @@ bool CWingUtilityDlg::OnInitDialog() {
         const QString format = StrftimeToQtFormat(timeFormat);
         if (auto* picker = Picker(IDC_TIME_PICKER); picker && !format.isEmpty()) picker->setDisplayFormat(format);
     }
-    // The template's widths were made for other fonts: where a text of this language does
-    // not fit, its control and what lies right of it move over and the window widens.
     // The refusal report runs to five lines and more: it wraps within its column, which
     // grows down where the language needs more lines.
     if (CColorFontStatic* report = ColorStatic(IDC_ERROR_LINE)) report->SetWordWrap(true);
+    // The template's widths were made for other fonts: where a text of this language does
+    // not fit, its control and what lies right of it move over and the window widens.
     ShowWidestLaterTexts();
     if (!GrowToFitTexts(*this).isNull()) CentreOnScreen();
     ClearStatic(IDC_READ_MESSAGE);
