@@ -526,6 +526,11 @@ void CDialog::MapMessage(unsigned msg, Handler handler) {
 
 void CDialog::MapCommand(int id, std::function<void()> handler) { m_impl->commands[id] = std::move(handler); }
 
+void CDialog::MapToggled(int id, std::function<void()> handler) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Item(id)))
+        connect(button, &QAbstractButton::toggled, this, [handler = std::move(handler)](bool) { handler(); });
+}
+
 void CDialog::MapDropDown(int id, std::function<void()> handler) {
     if (auto* combo = dynamic_cast<DropDownCombo*>(Item(id))) combo->onDropDown = std::move(handler);
 }

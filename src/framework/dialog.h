@@ -106,6 +106,10 @@ public:
     void MapMessage(unsigned msg, Handler handler);
     // Button clicks (BN_CLICKED) by control id.
     void MapCommand(int id, std::function<void()> handler);
+    // A check box's state changed, however it came to change: a click, the keyboard, a
+    // screen reader's toggle action or SetChecked. State that must follow what the box
+    // shows is kept here, not in the click handler.
+    void MapToggled(int id, std::function<void()> handler);
     // A combo box about to drop down (CBN_DROPDOWN) by control id.
     void MapDropDown(int id, std::function<void()> handler);
     // Runs `fn` on the UI thread: at once when called there, else queued.

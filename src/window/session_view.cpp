@@ -25,8 +25,10 @@ void CWingUtilityDlg::MapMessages() {
     MapCommand(IDC_SETTING, [this] { OnSetting(); });
     MapCommand(IDC_OPEN_FOLDER, [this] { OnOpenLogFolder(); });
     MapCommand(IDC_EXIT, [this] { OnExit(); });
-    MapCommand(IDC_AUTO_READ, [this] { OnAutoRead(); });
-    MapCommand(IDC_AUTO_SET, [this] { OnAutoSet(); });
+    // The automatic job follows the boxes' state, not their clicks: a screen reader's
+    // toggle action checks a box without a click.
+    MapToggled(IDC_AUTO_READ, [this] { OnAutoRead(); });
+    MapToggled(IDC_AUTO_SET, [this] { OnAutoSet(); });
     MapCommand(IDC_START_NOW, [this] { OnStartNow(); });
     MapCommand(IDC_START_RESERVED, [this] { OnStartReserved(); });
     MapDropDown(IDC_PORT_LIST, [this] { OnPortDropDown(); });
