@@ -33,7 +33,6 @@ constexpr std::string_view kMagicStem = "WING-ARCHIVE ";
 constexpr std::size_t kMaxSlots = 2048;       // the logger's capacity
 constexpr std::size_t kMaxHeaderBytes = 4096;  // far more than any real header
 constexpr std::size_t kMaxZoneBytes = 255;
-constexpr std::int64_t kLastSecond = 253402300799;  // 9999-12-31T23:59:59Z, the last a 4-digit year names
 constexpr std::int32_t kMaxOffset = 86399;          // a UTC offset is less than a day
 constexpr unsigned kMaxLangId = 0xFFFF;
 constexpr wchar_t kArchiveFolder[] = L"C:\\GPSLOG\\archive";
@@ -165,6 +164,23 @@ std::optional<std::wstring> UnescapeText(std::string_view text) {
     return out;
 }
 
+// The zone is bytes, not text: each byte as the character of its value, so that whatever
+// the bytes are they read back as they were (and are refused if they name no zone).
+std::wstring BytesAsText(std::string_view bytes) {
+    std::wstring out;
+    for (char c : bytes) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::optional<std::string> TextAsBytes(std::wstring_view text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (static_cast<std::uint32_t>(c) > 0xFF) return std::nullopt;
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
 // The field's name and what is wrong with it, for the failure text.
 std::string Wrong(std::string_view field, std::string_view what) {
     return std::string(field) + ": " + std::string(what);
@@ -254,7 +270,7 @@ std::string EncodeArchive(const ArchivedDownload& download) {
     out += "\nfirmware: " + EscapeText(download.firmware);
     out += "\ncount: " + std::to_string(download.rawSlots.size());
     out += "\ndownloaded: " + IsoUtcText(download.downloadedUtc);
-    out += "\ntimezone: " + EscapeText(FromUtf8(download.timeZone));  // unchanged when it is a zone name
+    out += "\ntimezone: " + EscapeText(BytesAsText(download.timeZone));  // a zone name is written as it is
     out += "\nutc-offset: " + std::to_string(download.utcOffsetSeconds);
     out += "\nlanguage: " + std::to_string(download.langId);
     out += "\nsha256: " + Sha256Hex(slots);
@@ -330,15 +346,18 @@ std::variant<ArchivedDownload, std::string> DecodeArchive(std::string_view bytes
 
     ArchivedDownload d;
     // Version 1 wrote the texts as they came; version 2 escapes what a line cannot hold.
-    std::wstring zone;
-    for (auto [key, text] : {std::pair{"serial", &d.serial}, std::pair{"firmware", &d.firmware},
-                             std::pair{"timezone", &zone}}) {
+    for (auto [key, text] : {std::pair{"serial", &d.serial}, std::pair{"firmware", &d.firmware}}) {
         auto value = version2 ? UnescapeText(field(key)) : std::optional<std::wstring>(FromUtf8(field(key)));
         if (!value || (!version2 && ToUtf8(*value) != field(key))) return Wrong(key, "not text as an archive holds it");
         *text = std::move(*value);
     }
-    d.timeZone = ToUtf8(zone);
-    if (!PlausibleZone(d.timeZone)) return Wrong("timezone", "not the name of a time zone");
+    std::optional<std::string> zone(field("timezone"));
+    if (version2) {
+        const auto text = UnescapeText(*zone);
+        zone = text ? TextAsBytes(*text) : std::nullopt;
+    }
+    if (!zone || !PlausibleZone(*zone)) return Wrong("timezone", "not the name of a time zone");
+    d.timeZone = std::move(*zone);
     const auto count = ParseNumber<std::size_t>(field("count"));
     if (!count || *count > kMaxSlots) return Wrong("count", "not a number of records the logger holds (0 to 2048)");
     const auto downloaded = ParseIsoUtc(field("downloaded"));

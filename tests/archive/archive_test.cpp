@@ -211,6 +211,7 @@ TEST(Archive, ADownloadThatWouldNotReadBackIsAFailureAndLeavesNoFile) {
     const Case cases[] = {
         {"zone with a line break", [](ArchivedDownload& d) { d.timeZone = "Asia/Taipei\nserial: x"; }, "timezone"},
         {"zone that climbs out", [](ArchivedDownload& d) { d.timeZone = "../../etc/passwd"; }, "timezone"},
+        {"zone of bytes that are no text", [](ArchivedDownload& d) { d.timeZone = "\xC1\x90"; }, "timezone"},
         {"time past year 9999", [](ArchivedDownload& d) { d.downloadedUtc = 253402300800; }, "downloaded"},
     };
     for (const Case& c : cases) {
