@@ -1,18 +1,19 @@
 #include "archive/download_archive.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iomanip>
 #include <map>
-#include <sstream>
 #include <system_error>
 
 #include "export/export_job.h"
@@ -26,25 +27,170 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kMagic = "WING-ARCHIVE 1";
+constexpr std::string_view kMagicV1 = "WING-ARCHIVE 1";
+constexpr std::string_view kMagicV2 = "WING-ARCHIVE 2";
+constexpr std::string_view kMagicStem = "WING-ARCHIVE ";
 constexpr std::size_t kMaxSlots = 2048;       // the logger's capacity
 constexpr std::size_t kMaxHeaderBytes = 4096;  // far more than any real header
+constexpr std::size_t kMaxZoneBytes = 255;
+constexpr std::int32_t kMaxOffset = 86399;          // a UTC offset is less than a day
+constexpr unsigned kMaxLangId = 0xFFFF;
 constexpr wchar_t kArchiveFolder[] = L"C:\\GPSLOG\\archive";
+constexpr char kLinkRefused[] =
+    "a symbolic link: the archive is written only into folders that are really below the log folder";
+constexpr char kLinkSkipped[] = "a symbolic link: not followed";
 
-std::optional<std::int64_t> ParseIsoUtc(const std::string& text) {
-    std::tm utc{};
-    std::istringstream in(text);
-    in >> std::get_time(&utc, "%Y-%m-%dT%H:%M:%SZ");
-    if (in.fail()) return std::nullopt;
-    return static_cast<std::int64_t>(timegm(&utc));
+// The fields of the header, in the order they are written.
+constexpr const char* kFields[] = {"serial",   "firmware",   "count",    "downloaded",
+                                   "timezone", "utc-offset", "language", "sha256"};
+constexpr std::string_view kHeaderSha = "header-sha256";
+
+// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+unsigned DaysInMonth(unsigned year, unsigned month) {
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// Exactly "YYYY-MM-DDTHH:MM:SSZ", a real date and time from 1970 on.
+std::optional<std::int64_t> ParseIsoUtc(std::string_view text) {
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != kShape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return std::nullopt;
+    }
+    auto number = [&](std::size_t at, std::size_t n) {
+        unsigned v = 0;
+        for (std::size_t i = at; i < at + n; ++i) v = v * 10 + static_cast<unsigned>(text[i] - '0');
+        return v;
+    };
+    const unsigned year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const unsigned hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+        minute > 59 || second > 59)
+        return std::nullopt;
+    return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+// A number only as this program writes it: no sign but a minus, no leading zeros, no blanks.
 template <class T>
-std::optional<T> ParseNumber(const std::string& text) {
+std::optional<T> ParseNumber(std::string_view text) {
     T value{};
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || std::to_string(value) != text) return std::nullopt;
     return value;
+}
+
+// A time-zone name as the tz database names zones ("Europe/Berlin", "Etc/GMT+8", "UTC"),
+// or the rule text a TZ variable may hold ("CST-8", ":Asia/Taipei"): no blanks, no
+// control or non-ASCII characters, no empty, "." or ".." part. Empty: the machine's own.
+bool PlausibleZone(std::string_view zone) {
+    if (zone.size() > kMaxZoneBytes) return false;
+    for (char c : zone)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && std::strchr("/_+-.:,<>", c) == nullptr) return false;
+    for (std::size_t start = 0; !zone.empty() && start <= zone.size();) {
+        const std::size_t slash = std::min(zone.find('/', start), zone.size());
+        const std::string_view part = zone.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        start = slash + 1;
+    }
+    return true;
+}
+
+bool ScalarValue(std::uint32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
+// Device text for one header line. A backslash, the control characters and what is not
+// a Unicode character at all (a serial number is whatever the logger sent) become \\ and
+// \u{hex}, so every text reads back exactly and never breaks its line.
+std::string EscapeText(std::wstring_view text) {
+    std::string out;
+    for (wchar_t wc : text) {
+        const auto c = static_cast<std::uint32_t>(wc);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c == 0x7F || !ScalarValue(c)) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out += ToUtf8(std::wstring_view(&wc, 1));
+        }
+    }
+    return out;
+}
+
+// Text as EscapeText writes it; nothing for any other bytes.
+std::optional<std::wstring> UnescapeText(std::string_view text) {
+    std::wstring out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != '\\') {
+            const std::size_t end = std::min(text.find('\\', i), text.size());
+            const std::string_view run = text.substr(i, end - i);
+            for (char c : run)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+            const std::wstring wide = FromUtf8(run);
+            if (ToUtf8(wide) != run) return std::nullopt;  // not UTF-8, or not as written
+            out += wide;
+            i = end;
+        } else if (text.substr(i, 2) == "\\\\") {
+            out += L'\\';
+            i += 2;
+        } else if (text.substr(i, 3) == "\\u{") {
+            const std::size_t close = text.find('}', i + 3);
+            if (close == std::string_view::npos || close == i + 3 || close - (i + 3) > 8) return std::nullopt;
+            std::uint32_t c = 0;
+            for (std::size_t k = i + 3; k < close; ++k) {
+                const char h = text[k];
+                if (!std::isxdigit(static_cast<unsigned char>(h))) return std::nullopt;
+                c = c * 16 + static_cast<std::uint32_t>(h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
+            }
+            out += static_cast<wchar_t>(c);
+            i = close + 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+// The zone is bytes, not text: each byte as the character of its value, so that whatever
+// the bytes are they read back as they were (and are refused if they name no zone).
+std::wstring BytesAsText(std::string_view bytes) {
+    std::wstring out;
+    for (char c : bytes) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::optional<std::string> TextAsBytes(std::wstring_view text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (static_cast<std::uint32_t>(c) > 0xFF) return std::nullopt;
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+// The field's name and what is wrong with it, for the failure text.
+std::string Wrong(std::string_view field, std::string_view what) {
+    return std::string(field) + ": " + std::string(what);
+}
+
+// A header's name as text safe to show, whatever bytes it holds.
+std::string Shown(std::string_view text) {
+    std::string out;
+    for (char c : text.substr(0, 40)) out += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+    return out;
 }
 
 std::string SlotBytes(const std::vector<LogSlot>& slots) {
@@ -119,110 +265,254 @@ std::string CurrentTimeZone() {
 std::string EncodeArchive(const ArchivedDownload& download) {
     const std::string slots = SlotBytes(download.rawSlots);
     std::string out;
-    out += kMagic;
-    out += "\nserial: " + ToUtf8(download.serial);
-    out += "\nfirmware: " + ToUtf8(download.firmware);
+    out += kMagicV2;
+    out += "\nserial: " + EscapeText(download.serial);
+    out += "\nfirmware: " + EscapeText(download.firmware);
     out += "\ncount: " + std::to_string(download.rawSlots.size());
     out += "\ndownloaded: " + IsoUtcText(download.downloadedUtc);
-    out += "\ntimezone: " + download.timeZone;
+    out += "\ntimezone: " + EscapeText(BytesAsText(download.timeZone));  // a zone name is written as it is
     out += "\nutc-offset: " + std::to_string(download.utcOffsetSeconds);
     out += "\nlanguage: " + std::to_string(download.langId);
     out += "\nsha256: " + Sha256Hex(slots);
+    out += "\n";
+    // The header's own checksum covers every byte before its line, the magic line too.
+    out += std::string(kHeaderSha) + ": " + Sha256Hex(out);
     out += "\n\n";
     out += slots;
     return out;
 }
 
-std::variant<ArchivedDownload, std::string> DecodeArchive(std::string_view bytes) {
-    const auto headerEnd = bytes.substr(0, kMaxHeaderBytes).find("\n\n");
-    if (bytes.substr(0, kMagic.size()) != kMagic) return std::string("not an archive (no WING-ARCHIVE 1 line)");
-    if (headerEnd == std::string_view::npos) return std::string("truncated: the header has no end");
-    std::map<std::string, std::string> fields;
-    std::istringstream header{std::string(bytes.substr(0, headerEnd))};
-    std::string line;
-    std::getline(header, line);  // the magic line
-    while (std::getline(header, line)) {
-        const auto colon = line.find(": ");
-        if (colon == std::string::npos) {
-            if (!line.empty() && line.back() == ':') fields[line.substr(0, line.size() - 1)] = "";
-            continue;
+namespace {
+
+// The header's fields by name, each once, or why the header cannot be read.
+struct HeaderFields {
+    std::map<std::string, std::string_view, std::less<>> values;
+    std::size_t lastLineStart = 0;  // where the last field's line begins
+    std::string_view lastKey;
+};
+
+std::variant<HeaderFields, std::string> SplitHeader(std::string_view header, bool version2) {
+    HeaderFields fields;
+    const std::size_t magicEnd = header.find('\n');
+    if (magicEnd == std::string_view::npos) return std::string("the header has no ") + kFields[0];
+    std::size_t at = magicEnd + 1;
+    for (int number = 2; at <= header.size(); ++number) {
+        const std::size_t end = std::min(header.find('\n', at), header.size());
+        const std::string_view line = header.substr(at, end - at);
+        std::string_view key, value;
+        if (const auto colon = line.find(": "); colon != std::string_view::npos) {
+            key = line.substr(0, colon);
+            value = line.substr(colon + 2);
+        } else if (!line.empty() && line.back() == ':') {
+            key = line.substr(0, line.size() - 1);  // an empty value, trailing blank gone
+        } else {
+            return "header line " + std::to_string(number) + " is not \"name: value\"";
         }
-        fields[line.substr(0, colon)] = line.substr(colon + 2);
+        if (!fields.values.emplace(std::string(key), value).second)
+            return "the header has the field " + Shown(key) + " twice";
+        fields.lastLineStart = at;
+        fields.lastKey = key;
+        at = end + 1;
     }
-    for (const char* key : {"serial", "firmware", "count", "downloaded", "timezone", "utc-offset", "language", "sha256"})
-        if (!fields.count(key)) return std::string("the header has no ") + key;
+    // A missing field first: it says more than the unknown one that may stand in its place.
+    for (const char* key : kFields)
+        if (!fields.values.count(key)) return std::string("the header has no ") + key;
+    for (const auto& [key, value] : fields.values)
+        if (std::find(std::begin(kFields), std::end(kFields), key) == std::end(kFields) &&
+            !(version2 && key == kHeaderSha))
+            return "the header has an unknown field \"" + Shown(key) + "\"";
+    if (version2 && fields.lastKey != kHeaderSha)
+        return "the header has no " + std::string(kHeaderSha) + " as its last field";
+    return fields;
+}
+
+}  // namespace
+
+std::variant<ArchivedDownload, std::string> DecodeArchive(std::string_view bytes) {
+    const std::string_view firstLine = bytes.substr(0, bytes.find('\n'));
+    const bool version2 = firstLine == kMagicV2;
+    if (!version2 && firstLine != kMagicV1) {
+        if (firstLine.substr(0, kMagicStem.size()) == kMagicStem && firstLine.size() < 24)
+            return "an archive format this program does not read (" + Shown(firstLine) + ")";
+        return std::string("not an archive (no WING-ARCHIVE line)");
+    }
+    const auto headerEnd = bytes.substr(0, kMaxHeaderBytes).find("\n\n");
+    if (headerEnd == std::string_view::npos) return std::string("truncated: the header has no end");
+    const std::string_view header = bytes.substr(0, headerEnd);
+    auto split = SplitHeader(header, version2);
+    if (auto* why = std::get_if<std::string>(&split)) return *why;
+    const auto& fields = std::get<HeaderFields>(split).values;
+    auto field = [&](std::string_view key) { return fields.find(key)->second; };
 
     ArchivedDownload d;
-    d.serial = FromUtf8(fields["serial"]);
-    d.firmware = FromUtf8(fields["firmware"]);
-    d.timeZone = fields["timezone"];
-    const auto count = ParseNumber<std::size_t>(fields["count"]);
-    const auto downloaded = ParseIsoUtc(fields["downloaded"]);
-    const auto offset = ParseNumber<std::int32_t>(fields["utc-offset"]);
-    const auto lang = ParseNumber<unsigned>(fields["language"]);
-    if (!count || *count > kMaxSlots) return std::string("the count is not a number of records the logger holds");
-    if (!downloaded) return std::string("the download time is not a UTC time");
-    if (!offset || !lang) return std::string("the offset or the language is not a number");
+    // Version 1 wrote the texts as they came; version 2 escapes what a line cannot hold.
+    for (auto [key, text] : {std::pair{"serial", &d.serial}, std::pair{"firmware", &d.firmware}}) {
+        auto value = version2 ? UnescapeText(field(key)) : std::optional<std::wstring>(FromUtf8(field(key)));
+        if (!value || (!version2 && ToUtf8(*value) != field(key))) return Wrong(key, "not text as an archive holds it");
+        *text = std::move(*value);
+    }
+    std::optional<std::string> zone(field("timezone"));
+    if (version2) {
+        const auto text = UnescapeText(*zone);
+        zone = text ? TextAsBytes(*text) : std::nullopt;
+    }
+    if (!zone || !PlausibleZone(*zone)) return Wrong("timezone", "not the name of a time zone");
+    d.timeZone = std::move(*zone);
+    const auto count = ParseNumber<std::size_t>(field("count"));
+    if (!count || *count > kMaxSlots) return Wrong("count", "not a number of records the logger holds (0 to 2048)");
+    const auto downloaded = ParseIsoUtc(field("downloaded"));
+    if (!downloaded) return Wrong("downloaded", "not a UTC time such as 2026-12-10T22:22:16Z");
+    const auto offset = ParseNumber<std::int32_t>(field("utc-offset"));
+    if (!offset || *offset < -kMaxOffset || *offset > kMaxOffset)
+        return Wrong("utc-offset", "not a number of seconds east of UTC (less than a day)");
+    const auto lang = ParseNumber<unsigned>(field("language"));
+    if (!lang || *lang > kMaxLangId) return Wrong("language", "not a language id (0 to 65535)");
     d.downloadedUtc = *downloaded;
     d.utcOffsetSeconds = *offset;
     d.langId = *lang;
+    if (version2) {
+        const auto& split2 = std::get<HeaderFields>(split);
+        if (Sha256Hex(header.substr(0, split2.lastLineStart)) != field(kHeaderSha))
+            return Wrong(kHeaderSha, "the header does not match its SHA-256");
+    }
 
     const std::string_view slots = bytes.substr(headerEnd + 2);
     const std::size_t expected = *count * LOG_SLOT_SIZE;
     if (slots.size() < expected)
         return "truncated: " + std::to_string(slots.size()) + " of " + std::to_string(expected) + " slot bytes";
     if (slots.size() > expected) return std::string("bytes after the last slot");
-    if (Sha256Hex(slots) != fields["sha256"]) return std::string("the slots do not match their SHA-256");
+    if (Sha256Hex(slots) != field("sha256")) return Wrong("sha256", "the slots do not match their SHA-256");
     d.rawSlots.resize(*count);
     for (std::size_t i = 0; i < *count; ++i)
         std::memcpy(d.rawSlots[i].data(), slots.data() + i * LOG_SLOT_SIZE, LOG_SLOT_SIZE);
     return d;
 }
 
-std::variant<ArchivedDownload, std::string> ReadArchive(const fs::path& path) {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (ec) return ec.message();
+namespace {
+
+// The archive in the open file; only a regular file of an archive's size is read.
+std::variant<ArchivedDownload, std::string> ReadArchiveFrom(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::string(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return std::string("not a regular file");
     // Nothing bigger than a full log and its header can be an archive.
-    if (size > kMaxHeaderBytes + kMaxSlots * LOG_SLOT_SIZE) return std::string("too large to be an archive");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::string(std::strerror(errno));
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    constexpr std::size_t kMaxBytes = kMaxHeaderBytes + kMaxSlots * LOG_SLOT_SIZE;
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxBytes) return std::string("too large to be an archive");
+    std::string bytes(kMaxBytes + 1, '\0');
+    std::size_t have = 0;
+    while (have < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::string(std::strerror(errno));
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    if (have > kMaxBytes) return std::string("too large to be an archive");
+    bytes.resize(have);
     return DecodeArchive(bytes);
+}
+
+}  // namespace
+
+std::variant<ArchivedDownload, std::string> ReadArchive(const fs::path& path) {
+    // Non-blocking, so that a FIFO given by name cannot hang the read; fstat refuses it.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd) return std::string(std::strerror(errno));
+    return ReadArchiveFrom(fd.Get());
 }
 
 fs::path ArchiveRoot() { return ResolveDrivePath(kArchiveFolder); }
 
+namespace {
+
+ExportFailure Failure(const fs::path& path, const std::string& why) {
+    return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
+}
+
+// The folder `name` inside the open folder `parentFd`, made when missing, never through a
+// symbolic link: the archive stays below the log folder, where the listing looks for it.
+std::variant<UniqueFd, std::string> OpenOwnFolder(int parentFd, const std::string& name) {
+    if (::mkdirat(parentFd, name.c_str(), 0777) != 0 && errno != EEXIST) return std::string(std::strerror(errno));
+    UniqueFd fd(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd) return fd;
+    const int error = errno;
+    struct stat st {};
+    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        return std::string(kLinkRefused);
+    return std::string(std::strerror(error));
+}
+
+// The file name of a download: its UTC time; a second download within the same second
+// gets a number.
+std::string ArchiveName(std::int64_t downloadedUtc, int n) {
+    std::string stamp = IsoUtcText(downloadedUtc);
+    stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }), stamp.end());
+    return n == 1 ? stamp + ".wing" : stamp + "_" + std::to_string(n) + ".wing";
+}
+
+// What the file now holds is the download, or why it is not.
+std::optional<std::string> CheckWritten(int dirFd, const std::string& name, const ArchivedDownload& download) {
+    const UniqueFd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) return std::string("cannot be read back: ") + std::strerror(errno);
+    auto back = ReadArchiveFrom(fd.Get());
+    if (const auto* why = std::get_if<std::string>(&back)) return "does not read back: " + *why;
+    if (std::get<ArchivedDownload>(back) != download) return std::string("reads back different from the download");
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::variant<fs::path, ExportFailure> WriteArchive(const ArchivedDownload& download) {
     const fs::path root = ArchiveRoot();
     if (root.empty()) return ExportFailure{kArchiveFolder, FromLocale8(std::strerror(ENOENT))};
-    const fs::path dir = root / ToLocale8(SerialFolder(download.serial));
+    // The log folder is wherever the user chose, through links if need be; below it, every
+    // folder is opened by its descriptor and never through a link.
+    const fs::path logFolder = root.parent_path();
     std::error_code ec;
-    fs::create_directories(dir, ec);
-    std::error_code checkEc;
-    if (!fs::is_directory(dir, checkEc)) {
-        const std::error_code& why = ec ? ec : checkEc;
-        return ExportFailure{FromLocale8(dir.string()), FromLocale8(why ? why.message() : std::strerror(ENOTDIR))};
-    }
-    RemoveStaleTempFiles(dir);
-    // The UTC time names the file; a second download within the same second gets a number.
-    std::string stamp = IsoUtcText(download.downloadedUtc);
-    stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }), stamp.end());
-    fs::path target = dir / (stamp + ".wing");
-    for (int n = 2; fs::exists(target, ec); ++n) target = dir / (stamp + "_" + std::to_string(n) + ".wing");
+    fs::create_directories(logFolder, ec);
+    const UniqueFd log(::open(logFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!log) return Failure(logFolder, std::strerror(errno));
+    auto archive = OpenOwnFolder(log.Get(), root.filename().string());
+    if (auto* why = std::get_if<std::string>(&archive)) return Failure(root, *why);
+    const std::string serialName = ToLocale8(SerialFolder(download.serial));
+    const fs::path dirPath = root / serialName;
+    auto dirOpened = OpenOwnFolder(std::get<UniqueFd>(archive).Get(), serialName);
+    if (auto* why = std::get_if<std::string>(&dirOpened)) return Failure(dirPath, *why);
+    const UniqueFd dir = std::move(std::get<UniqueFd>(dirOpened));
+    // The folder just opened, by its descriptor, not by a name someone could relink.
+    RemoveStaleTempFiles(fs::path("/proc/self/fd") / std::to_string(dir.Get()));
+
     std::string why;
-    if (!ReplaceFileContents(target, EncodeArchive(download), &why))
-        return ExportFailure{FromLocale8(target.string()), FromLocale8(why)};
+    const auto name = CreateNewFileAt(
+        dir.Get(), [&](int n) { return ArchiveName(download.downloadedUtc, n); }, EncodeArchive(download), &why);
+    if (!name) return Failure(dirPath / ArchiveName(download.downloadedUtc, 1), why);
+    const fs::path target = dirPath / *name;
+    if (auto wrong = CheckWritten(dir.Get(), *name, download)) {
+        // An archive that does not give the download back is no archive: not left to be listed.
+        ::unlinkat(dir.Get(), name->c_str(), 0);
+        return Failure(target, *wrong);
+    }
     return target;
 }
 
 ArchiveListing ListArchives(const fs::path& root) {
     ArchiveListing listing;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    const auto rootStatus = fs::symlink_status(root, ec);
+    if (ec || !fs::exists(rootStatus)) return listing;  // no download archived yet
+    if (fs::is_symlink(rootStatus)) {
+        listing.problems.push_back({root, kLinkSkipped});
+        return listing;
+    }
+    auto it = fs::recursive_directory_iterator(root, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code fileEc;
         const fs::path& path = it->path();
+        // Links are never followed (the archive never writes through one), but are named.
+        if (it->is_symlink(fileEc)) {
+            listing.problems.push_back({path, kLinkSkipped});
+            continue;
+        }
         // Our temporary files start with a dot; anything else that is not .wing is not ours.
         if (!it->is_regular_file(fileEc) || path.extension() != ".wing" || path.filename().string()[0] == '.')
             continue;
@@ -234,6 +524,7 @@ ArchiveListing ListArchives(const fs::path& root) {
         const auto& d = std::get<ArchivedDownload>(read);
         listing.entries.push_back({path, d.serial, d.downloadedUtc, d.rawSlots.size()});
     }
+    if (ec) listing.problems.push_back({root, ec.message()});
     std::stable_sort(listing.entries.begin(), listing.entries.end(),
                      [](const ArchiveEntry& a, const ArchiveEntry& b) { return a.downloadedUtc > b.downloadedUtc; });
     return listing;

@@ -6,17 +6,27 @@
 // of "key: value" lines ends with an empty line; the 16-byte slots follow, exactly as
 // the pages brought them, up to the count the logger reported:
 //
-//   WING-ARCHIVE 1
-//   serial: WG1507A0042          (UTF-8; empty when the logger has none)
-//   firmware: V 1.2.3.4          (empty when it was not read)
-//   count: 580                   (records the logger reported = slots that follow)
+//   WING-ARCHIVE 2
+//   serial: WG1507A0042          (UTF-8, escaped; empty when the logger has none)
+//   firmware: V 1.2.3.4          (UTF-8, escaped; empty when it was not read)
+//   count: 580                   (records the logger reported = slots that follow, at most 2048)
 //   downloaded: 2026-12-10T22:22:16Z
-//   timezone: Europe/Berlin      (the TZ rules the exports were made with)
+//   timezone: Europe/Berlin      (the zone the exports were made in; empty: the machine's)
 //   utc-offset: 3600             (seconds east of UTC at the download)
 //   language: 1033               (interface language: decides the files written)
 //   sha256: <64 hex digits of the slot bytes>
+//   header-sha256: <64 hex digits of every header byte before this line>
 //
-// The file is written through a temporary name and renamed into place, as the exports.
+// The serial number and the firmware are whatever the logger sent: a backslash becomes
+// "\\", and a control character, or a value that is no Unicode character, "\u{<hex>}",
+// so that each reads back exactly and stays on its line. Every field is read strictly
+// (numbers as written, a whole date and time, a plausible zone name); a failure names the
+// field. Version 1 (the same header without escapes and without header-sha256) is still read.
+//
+// The file is written completely under a temporary name and then takes its name only if no
+// file has it (a second download of the same second takes the next number), read back, and
+// compared with the download before it counts as written. The folders below the log folder
+// are never followed through symbolic links: such a link is refused, and named.
 
 #include <array>
 #include <cstdint>
@@ -43,6 +53,8 @@ struct ArchivedDownload {
     std::int32_t utcOffsetSeconds = 0;
     unsigned langId = 1033;
     std::vector<LogSlot> rawSlots;  // as received; their number is the reported count
+
+    bool operator==(const ArchivedDownload&) const = default;
 };
 
 // A file that could not be read as an archive, and why.
@@ -58,7 +70,8 @@ struct ArchiveEntry {
     std::size_t count = 0;
 };
 
-// Every archive under a folder, newest first, and every file there that is not one.
+// Every archive under a folder, newest first, and every file there that is not one (or
+// symbolic link, which is not followed).
 struct ArchiveListing {
     std::vector<ArchiveEntry> entries;
     std::vector<ArchiveProblem> problems;
@@ -71,7 +84,8 @@ std::variant<ArchivedDownload, std::string> ReadArchive(const std::filesystem::p
 
 // The archive folder under the log folder (resolved; empty when the drive is not there).
 std::filesystem::path ArchiveRoot();
-// Writes the download's archive under ArchiveRoot(); the file's path, or the failure.
+// Writes the download's archive under ArchiveRoot(); the file's path once it reads back
+// as the download, or the failure.
 std::variant<std::filesystem::path, ExportFailure> WriteArchive(const ArchivedDownload& download);
 ArchiveListing ListArchives(const std::filesystem::path& root);
 

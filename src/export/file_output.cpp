@@ -114,6 +114,74 @@ bool ReplaceFileContents(const fs::path& target, std::string_view data, std::str
     return true;
 }
 
+UniqueFd::~UniqueFd() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+std::optional<std::string> CreateNewFileAt(int dirFd, const std::function<std::string(int)>& nameFor,
+                                           std::string_view data, std::string* why) {
+    constexpr int kMaxNames = 10000;
+    static std::atomic<unsigned> counter{0};
+    thread_local std::mt19937 rng{std::random_device{}()};
+    const std::string first = nameFor(1);
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 32 && fd < 0; ++attempt) {
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".%d.%u.%08x.tmp", static_cast<int>(::getpid()),
+                      counter.fetch_add(1), static_cast<unsigned>(rng()));
+        temp = "." + first + suffix;
+        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            Fail(why, errno);
+            return std::nullopt;
+        }
+    }
+    if (fd < 0) {
+        Fail(why, EEXIST);
+        return std::nullopt;
+    }
+    int error = 0;
+    if (!WriteAll(fd, data) || ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+
+    // The complete file takes its name only where no entry has it: renameat2 refuses to
+    // replace; where the file system cannot do that, a hard link is just as exclusive.
+    std::optional<std::string> taken;
+    bool linked = false;
+    for (int n = 1; error == 0 && !taken && n <= kMaxNames; ++n) {
+        const std::string name = n == 1 ? first : nameFor(n);
+        int rc = linked ? -1 : ::renameat2(dirFd, temp.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE);
+        if (rc != 0 && (linked || errno == EINVAL || errno == ENOSYS)) {
+            linked = true;
+            rc = ::linkat(dirFd, temp.c_str(), dirFd, name.c_str(), 0);
+        }
+        if (rc == 0) {
+            taken = name;
+        } else if (errno != EEXIST) {
+            error = errno;
+        }
+    }
+    if (!taken && error == 0) error = EEXIST;
+    if (!taken || linked) ::unlinkat(dirFd, temp.c_str(), 0);
+    if (!taken) {
+        Fail(why, error);
+        return std::nullopt;
+    }
+    ::fsync(dirFd);
+    return taken;
+}
+
 std::optional<ExportFailure> WriteExportFile(std::wstring_view windowsName, std::string_view data) {
     const fs::path path = ResolveDrivePath(windowsName);
     if (path.empty()) return ExportFailure{std::wstring(windowsName), FromLocale8(std::strerror(ENOENT))};

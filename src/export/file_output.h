@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <filesystem>
+#include <functional>
 #include <locale.h>
 #include <optional>
 #include <string>
@@ -23,6 +24,30 @@ struct ExportFailure {
 // leaves any earlier file untouched. False on any failure, with the system's reason
 // in `why` when given; the partial file is removed.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data, std::string* why = nullptr);
+
+// An open file descriptor, closed with the object.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd();
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int Get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// Writes `data` to a new file in the folder open as `dirFd`, under the first of
+// nameFor(1), nameFor(2), ... that no entry of the folder has: an existing file is never
+// replaced, however many writers race for one name. The file is complete and flushed
+// before it gets its name. The name taken, or nothing, with the system's reason in `why`
+// (no partial file is left).
+std::optional<std::string> CreateNewFileAt(int dirFd, const std::function<std::string(int)>& nameFor,
+                                           std::string_view data, std::string* why = nullptr);
 
 // The bytes a temporary name adds to its file's name: a leading dot and
 // ".<pid>.<counter>.<8 hex digits>.tmp".

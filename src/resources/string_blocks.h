@@ -34,9 +34,11 @@ bool LoadStringFromBlocks(std::span<const StringBlock> blocks, unsigned langId, 
 
 namespace string_layout {
 
-// Table sources list ids strictly ascending with non-empty texts; a violation stops the build.
+// Table sources list ids strictly ascending with non-empty texts; a violation stops the build
+// (the layout below evaluates these while compiling; constexpr rather than consteval, which
+// clang 14 refuses to call from one another).
 template <std::size_t N>
-consteval void CheckEntries(const std::array<StringEntry, N>& entries) {
+constexpr void CheckEntries(const std::array<StringEntry, N>& entries) {
     for (std::size_t i = 0; i < N; ++i) {
         if (entries[i].text.empty() || entries[i].text.size() > 0xFFFF)
             throw "a string entry is empty or too long";
@@ -46,7 +48,7 @@ consteval void CheckEntries(const std::array<StringEntry, N>& entries) {
 }
 
 template <std::size_t N>
-consteval std::size_t CountBlocks(const std::array<StringEntry, N>& entries) {
+constexpr std::size_t CountBlocks(const std::array<StringEntry, N>& entries) {
     CheckEntries(entries);
     std::size_t blocks = 0;
     for (std::size_t i = 0; i < N; ++i)
@@ -56,7 +58,7 @@ consteval std::size_t CountBlocks(const std::array<StringEntry, N>& entries) {
 }
 
 template <std::size_t N>
-consteval std::size_t CountUnits(const std::array<StringEntry, N>& entries) {
+constexpr std::size_t CountUnits(const std::array<StringEntry, N>& entries) {
     std::size_t units = CountBlocks(entries) * kIdsPerStringBlock;
     for (const auto& e : entries) units += e.text.size();
     return units;
