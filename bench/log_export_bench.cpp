@@ -96,7 +96,7 @@ void BM_KmlDocuments(benchmark::State& state) {
     const CLogRecordList list = Decode(FlightPages());
     CExportJob job{list, L"A1234567", L"V 1.0.2.3", 1033};
     CDaySegments segments;
-    SplitByDay(list, segments, 1033);
+    SplitByDay(list, segments, job.zone, 1033);
     for (auto _ : state) {
         WalkSegments(segments, static_cast<int>(list.size()), [&](int a, int b) {
             pugi::xml_document doc;

@@ -207,36 +207,6 @@ std::wstring SerialFolder(const std::wstring& serial) {
     return name.empty() ? std::wstring(L"no-serial") : name;
 }
 
-// Sets TZ for the life of the object, so exports come out in the zone of the day.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const std::string& zone) {
-        if (zone.empty()) return;
-        const char* old = std::getenv("TZ");
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        ::setenv("TZ", zone.c_str(), 1);
-        ::tzset();
-        m_set = true;
-    }
-    ~ScopedTimeZone() {
-        if (!m_set) return;
-        if (m_had) {
-            ::setenv("TZ", m_old.c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    bool m_set = false;
-    bool m_had = false;
-    std::string m_old;
-};
-
 }  // namespace
 
 std::string Sha256Hex(std::string_view data) {
@@ -252,15 +222,7 @@ std::string Sha256Hex(std::string_view data) {
     return out;
 }
 
-std::string CurrentTimeZone() {
-    if (const char* tz = std::getenv("TZ")) return tz;
-    std::error_code ec;
-    const fs::path target = fs::read_symlink("/etc/localtime", ec);
-    if (ec) return {};
-    const std::string text = target.string();
-    const auto at = text.find("zoneinfo/");
-    return at == std::string::npos ? std::string() : text.substr(at + 9);
-}
+std::string CurrentTimeZone() { return TimeZone::Pc().Name(); }
 
 std::string EncodeArchive(const ArchivedDownload& download) {
     const std::string slots = SlotBytes(download.rawSlots);
@@ -543,10 +505,19 @@ CLogRecordList RecordsOf(const ArchivedDownload& download) {
     return records;
 }
 
+std::variant<TimeZone, std::string> ArchiveZone(const ArchivedDownload& download) {
+    if (download.timeZone.empty()) return TimeZone::Pc();
+    if (auto zone = TimeZone::Named(download.timeZone)) return *zone;
+    return "the time zone \"" + download.timeZone + "\" is not one this system knows (tzdata)";
+}
+
 std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download, std::optional<ExportFormats> formats) {
-    ScopedTimeZone zone(download.timeZone);
+    const auto zone = ArchiveZone(download);
+    // Files in another zone would be other files: none is written.
+    if (const auto* why = std::get_if<std::string>(&zone)) return {ExportFailure{L"timezone: " + FromUtf8(download.timeZone), FromUtf8(*why)}};
     const CLogRecordList records = RecordsOf(download);
-    return SaveFiles(CExportJob{records, download.serial, download.firmware, download.langId, formats});
+    return SaveFiles(CExportJob{records, download.serial, download.firmware, download.langId, formats,
+                                std::get<TimeZone>(zone)});
 }
 
 }  // namespace wing

@@ -40,6 +40,7 @@
 #include "export/export_job.h"
 #include "export/file_output.h"
 #include "log/log_record.h"
+#include "platform/time_zone.h"
 
 namespace wing {
 
@@ -91,14 +92,16 @@ ArchiveListing ListArchives(const std::filesystem::path& root);
 
 // The records the download gave, decoded as on the day.
 CLogRecordList RecordsOf(const ArchivedDownload& download);
+// The zone the download's local times are in: the one it names, or the PC's own when it
+// names none. The reason when this system does not know the zone it names.
+std::variant<TimeZone, std::string> ArchiveZone(const ArchivedDownload& download);
 // The export files of the download again, with the time zone and language of the day;
 // the files not in place. `formats` chooses the files (empty: those the language of the
-// day chose). The day's zone is put in force through TZ for the process while this runs:
-// call it where no other thread formats local times meanwhile.
+// day chose). A zone this system does not know writes nothing and is the one failure.
 std::vector<ExportFailure> ExportArchive(const ArchivedDownload& download,
                                          std::optional<ExportFormats> formats = std::nullopt);
 
-// The TZ value in force: $TZ, else the zone /etc/localtime names, else empty.
+// The name of the PC's own zone (TimeZone::Pc), as an archive keeps it.
 std::string CurrentTimeZone();
 // Hex SHA-256 of `data`.
 std::string Sha256Hex(std::string_view data);

@@ -102,17 +102,17 @@ nlohmann::json SummaryJson(const FlightSummary& s, const std::optional<GeoPoint>
     return doc;
 }
 
-void PrintSummary(const Context& ctx, const FlightSummary& s, bool haveLoft) {
+void PrintSummary(const Context& ctx, const FlightSummary& s, bool haveLoft, const TimeZone& zone) {
     auto line = [&](unsigned id, const std::string& value) { PrintLine(ctx.Text(id) + L": " + FromUtf8(value)); };
     if (!haveLoft) PrintLine(ctx.Text(IDS_FLIGHT_NO_LOFT));
     if (s.velocityMetresPerMinute)
         line(IDS_FLIGHT_VELOCITY,
              Fixed(*s.velocityMetresPerMinute, 2) + " m/min   " + Fixed(*s.velocityYardsPerMinute, 2) + " yd/min");
     if (s.release)
-        line(IDS_FLIGHT_RELEASE, LocalTimeText(s.release->time) +
+        line(IDS_FLIGHT_RELEASE, LocalTimeText(s.release->time, zone) +
                                      (s.release->Estimated() ? " (" + ToUtf8(ctx.Text(IDS_FLIGHT_ESTIMATED)) + ")" : ""));
     if (haveLoft)
-        line(IDS_FLIGHT_ARRIVAL, s.arrival ? LocalTimeText(s.arrival->time) : ToUtf8(ctx.Text(IDS_FLIGHT_NOT_ARRIVED)));
+        line(IDS_FLIGHT_ARRIVAL, s.arrival ? LocalTimeText(s.arrival->time, zone) : ToUtf8(ctx.Text(IDS_FLIGHT_NOT_ARRIVED)));
     if (s.flightSeconds) line(IDS_FLIGHT_TIME, Duration(*s.flightSeconds));
     if (s.distanceMetres && haveLoft) line(IDS_FLIGHT_DISTANCE, Fixed(*s.distanceMetres / 1000, 3) + " km");
     if (s.pathMetres) line(IDS_FLIGHT_PATH, Fixed(*s.pathMetres / 1000, 3) + " km");
@@ -123,7 +123,7 @@ void PrintSummary(const Context& ctx, const FlightSummary& s, bool haveLoft) {
     if (s.maxAltitudeMetres) line(IDS_FLIGHT_ALTITUDE, std::to_string(*s.maxAltitudeMetres) + " m");
     line(IDS_FLIGHT_RESTS, std::to_string(s.rests.size()));
     for (const Rest& r : s.rests)
-        PrintLine(L"  " + FromUtf8(LocalTimeText(r.start)) + L"  " + std::to_wstring(r.durationSeconds / 60) + L" min  " +
+        PrintLine(L"  " + FromUtf8(LocalTimeText(r.start, zone)) + L"  " + std::to_wstring(r.durationSeconds / 60) + L" min  " +
                   FromUtf8(FormatCoordinates(r.centre)));
     const int leftOut = s.counts.noFix + s.counts.zeroPosition + s.counts.outOfRange + s.counts.spike;
     line(IDS_FLIGHT_LEFT_OUT, std::to_string(leftOut));
@@ -140,6 +140,10 @@ int RunExport(const Context& ctx, const ExportOptions& options) {
     nlohmann::json results = nlohmann::json::array();
     for (const std::string& path : options.archives) {
         auto read = ReadArchive(path);
+        // An archive whose zone this system does not know cannot give the files of the day.
+        if (const auto* download = std::get_if<ArchivedDownload>(&read))
+            if (auto zone = ArchiveZone(*download); std::holds_alternative<std::string>(zone))
+                read = std::get<std::string>(zone);
         if (const auto* why = std::get_if<std::string>(&read)) {
             // One bad archive is named and skipped; the others are still exported.
             const Failure failure = Unreadable(ctx, path, *why);
@@ -167,6 +171,10 @@ int RunFlight(const Context& ctx, const FlightOptions& options) {
     auto read = ReadArchive(options.archive);
     if (const auto* why = std::get_if<std::string>(&read)) return Report(ctx, Unreadable(ctx, options.archive, *why));
     const auto& download = std::get<ArchivedDownload>(read);
+    // Every local time of the flight, typed or shown, is in the download's zone.
+    const auto zoneOf = ArchiveZone(download);
+    if (const auto* why = std::get_if<std::string>(&zoneOf)) return Report(ctx, Unreadable(ctx, options.archive, *why));
+    const TimeZone& zone = std::get<TimeZone>(zoneOf);
 
     FlightInput input;
     input.settings.arrivalRadiusMetres = ctx.config.arrivalRadius;
@@ -177,8 +185,11 @@ int RunFlight(const Context& ctx, const FlightOptions& options) {
     if (!options.release.empty() || !options.releaseTime.empty()) {
         const auto point = ParseCoordinates(options.release);
         if (!point) return Report(ctx, BadPosition(ctx, options.release));
-        const auto time = ParseLocalTime(options.releaseTime);
-        if (!time) return Report(ctx, Failure{Exit::Usage, "usage", L"--release-time: YYYY-MM-DD HH:MM[:SS]"});
+        const auto time = ParseLocalTime(options.releaseTime, zone);
+        if (!time)
+            return Report(ctx, Failure{Exit::Usage, "usage",
+                                       L"--release-time: YYYY-MM-DD HH:MM[:SS], in " + FromUtf8(zone.Name()) +
+                                           L" or with its offset (Z, +08:00): " + FromUtf8(options.releaseTime)});
         input.release = ReleaseEntry{*point, *time};
     }
     const FlightSummary summary = AnalyseFlight(RecordsOf(download), input);
@@ -188,8 +199,8 @@ int RunFlight(const Context& ctx, const FlightOptions& options) {
         doc["downloaded"] = UtcTimeText(download.downloadedUtc);
         PrintJson(doc);
     } else {
-        PrintLine(ctx.Text(IDS_FLIGHT_TITLE) + L" - " + download.serial + L" - " + FromUtf8(LocalTimeText(download.downloadedUtc)));
-        PrintSummary(ctx, summary, loft.has_value());
+        PrintLine(ctx.Text(IDS_FLIGHT_TITLE) + L" - " + download.serial + L" - " + FromUtf8(LocalTimeText(download.downloadedUtc, zone)));
+        PrintSummary(ctx, summary, loft.has_value(), zone);
     }
     return 0;
 }

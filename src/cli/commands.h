@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_context.h"
+#include "platform/time_zone.h"
 
 namespace wing::cli {
 
@@ -62,10 +63,15 @@ int RunExport(const Context& ctx, const ExportOptions& options);
 int RunFlight(const Context& ctx, const FlightOptions& options);
 int RunStation(const Context& ctx, const StationOptions& options);
 
-// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or with a 'T') in local time, as UTC
-// seconds; none when the text is not such a time.
+// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or with a 'T') as UTC seconds: local time
+// in `zone`, or at the offset that follows it ("Z", "+08:00", "-0500", "+08"). None when
+// the text is not such a time, or the zone's clocks skipped it or showed it twice.
+std::optional<std::int64_t> ParseLocalTime(const std::string& text, const TimeZone& zone);
+// The same in the PC's own zone.
 std::optional<std::int64_t> ParseLocalTime(const std::string& text);
-// UTC seconds as "YYYY-MM-DD HH:MM:SS" local time.
+// UTC seconds as "YYYY-MM-DD HH:MM:SS" local time in `zone`.
+std::string LocalTimeText(std::int64_t utc, const TimeZone& zone);
+// The same in the PC's own zone.
 std::string LocalTimeText(std::int64_t utc);
 // UTC seconds as ISO 8601 with 'Z'.
 std::string UtcTimeText(std::int64_t utc);

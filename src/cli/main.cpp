@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     auto* loftAt = flightCmd->add_option("--loft-at", flight.loftAt, "The loft's position, e.g. \"24.1234, 120.6543\"");
     loftName->excludes(loftAt);
     auto* release = flightCmd->add_option("--release", flight.release, "The release point");
-    auto* releaseTime = flightCmd->add_option("--release-time", flight.releaseTime, "The release time, local, \"YYYY-MM-DD HH:MM[:SS]\"");
+    auto* releaseTime = flightCmd->add_option("--release-time", flight.releaseTime, "The release time, \"YYYY-MM-DD HH:MM[:SS]\" in the archive's time zone, or with an offset (Z, +08:00)");
     release->needs(releaseTime);
     releaseTime->needs(release);
 

@@ -22,14 +22,14 @@ std::string VersionBytes(const std::wstring& version) {
     return out;
 }
 
-void AppendRow(std::string& out, const CLogRecord& r) {
+void AppendRow(std::string& out, const CLogRecord& r, const TimeZone& zone) {
     if (r.kind == 1) {
-        out += Format("%s,%s,%s,%d,%d,%d,%d,%d,%s,", r.DateTimeText().c_str(), "N/A", "N/A",
+        out += Format("%s,%s,%s,%d,%d,%d,%d,%d,%s,", r.DateTimeText(zone).c_str(), "N/A", "N/A",
                       r.debugStatus, r.switchBit, r.pluginBit, r.wakeOnBit, r.status, "N/A,N/A");
         for (std::uint8_t v : r.cn) out += Format("%d,", v);
         out += "\r\n";
     } else {
-        out += Format("%s,%f,%f,%d,%d,%d,%d,%d,%d,%d,%s\r\n", r.DateTimeText().c_str(),
+        out += Format("%s,%f,%f,%d,%d,%d,%d,%d,%d,%d,%s\r\n", r.DateTimeText(zone).c_str(),
                       r.LongitudeDegrees(), r.LatitudeDegrees(), r.debugStatus, r.switchBit,
                       r.pluginBit, r.wakeOnBit, r.status, r.SpeedKmh(), r.altitude,
                       "N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A,N/A");
@@ -46,8 +46,8 @@ std::wstring CsvFileName(const CExportJob& job) {
     int first = FindFirstFix(recs, 0, n - 1);
     if (first == -1) first = 0;
     int last = FindLastFix(recs, 0, n - 1);
-    std::wstring a = GetRecord(recs, first).FileStamp();
-    std::wstring b = GetRecord(recs, last).FileStamp();
+    std::wstring a = GetRecord(recs, first).FileStamp(job.zone);
+    std::wstring b = GetRecord(recs, last).FileStamp(job.zone);
     const std::wstring rest = L"_" + a + L"_" + b + L".csv";
     if (!job.snText.empty()) return L"C:\\GPSLog\\" + SerialNamePart(job.snText, rest) + rest;
     return L"C:\\GPSLog\\" + a + L"_" + b + L".csv";
@@ -60,7 +60,7 @@ std::string CsvContent(const CExportJob& job) {
     out += "SN :" + ToLocale8(CsvLineSafe(job.snText)) + "\r\n";
     out += "GPS Board :" + VersionBytes(CsvLineSafe(job.versionText)) + "\r\n";
     out += CSV_HEADER;
-    for (const auto& r : job.records) AppendRow(out, r);
+    for (const auto& r : job.records) AppendRow(out, r, job.zone);
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "log/log_record.h"
+#include "platform/time_zone.h"
 #include "resources/string_table.h"
 
 namespace wing {
@@ -33,6 +34,8 @@ struct CExportJob {
     std::wstring versionText;  // firmware version ("V 1.0.2.3"); empty when none was read
     unsigned langId = 0;  // interface language: texts, and the files when `formats` is empty
     std::optional<ExportFormats> formats = std::nullopt;  // empty: FormatsForLanguage(langId)
+    // The zone of every local time the files carry (texts, names, days): the download's.
+    TimeZone zone = TimeZone::Pc();
 
     ExportFormats Formats() const { return formats.value_or(FormatsForLanguage(langId)); }
 };

@@ -30,9 +30,9 @@ void AppendMetadata(pugi::xml_node gpx, const CExportJob& job) {
 }
 
 // A day's track is named by its local date, the day the KML of that day covers.
-std::string LocalDate(std::uint32_t time) {
+std::string LocalDate(std::uint32_t time, const TimeZone& zone) {
     std::tm local{};
-    if (!DeviceLocalTime(time, local)) return {};
+    if (!DeviceLocalTime(time, local, zone)) return {};
     return Format("%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
@@ -71,7 +71,7 @@ std::string GpxContent(const CExportJob& job) {
 
     // The split alone: the export run has told the user already when there is no fix.
     CDaySegments days;
-    SplitByLocalDay(records, days);
+    SplitByLocalDay(records, days, job.zone);
     int points = 0;
     WalkSegments(days, static_cast<int>(records.size()), [&](int start, int end) {
         pugi::xml_node segment;  // made with the day's first good point: no empty track
@@ -79,7 +79,7 @@ std::string GpxContent(const CExportJob& job) {
             if (flags[i] != PointFlag::Ok) continue;
             if (!segment) {
                 pugi::xml_node track = gpx.append_child("trk");
-                AppendText(track, "name", LocalDate(records[i].time));
+                AppendText(track, "name", LocalDate(records[i].time, job.zone));
                 segment = track.append_child("trkseg");
             }
             AppendPoint(segment, records[i]);

@@ -60,8 +60,8 @@ std::wstring KmlFileName(const CExportJob& job, int start, int end) {
     int first = FindFirstFix(job.records, start, end);
     if (first == -1) return {};
     int last = FindLastFix(job.records, first, end);
-    std::wstring a = GetRecord(job.records, first).FileStamp();
-    std::wstring b = GetRecord(job.records, last).FileStamp();
+    std::wstring a = GetRecord(job.records, first).FileStamp(job.zone);
+    std::wstring b = GetRecord(job.records, last).FileStamp(job.zone);
     const std::wstring rest = L"_" + a + L"_" + b + L".kml";
     if (!job.snText.empty()) return L"C:\\GPSLog\\" + SerialNamePart(job.snText, rest) + rest;
     return L"C:\\GPSLog\\" + a + L"_" + b + L".kml";
@@ -78,7 +78,7 @@ void AddPointPlacemark(const CLogRecord& r, int p, pugi::xml_document&, pugi::xm
     AppendElement(placemark, "name");
     std::wstring text = WFormat(
         L"%ls<BR>%ls %ls%+.1f%ls  %.1f  %ls %d %ls %d %ls%d", WFormat(L"Point-%d", p).c_str(),
-        FormatDeviceTime(r.time).c_str(), Str(job, 168).c_str(), UtcOffsetHours(r.time),
+        FormatDeviceTime(r.time, job.zone).c_str(), Str(job, 168).c_str(), UtcOffsetHours(r.time, job.zone),
         Str(job, 184).c_str(), r.SpeedMetresPerMinute(), Str(job, 174).c_str(), r.SpeedKmh(),
         Str(job, 175).c_str(), static_cast<int>(r.altitude), Str(job, 179).c_str(),
         static_cast<int>(r.debugStatus));
@@ -151,8 +151,8 @@ bool BuildKmlDocument(const CExportJob& job, int start, int end, pugi::xml_docum
     const CLogRecord lastRec = GetRecord(recs, last);
     std::wstring summary = WFormat(
         L"%ls %d %ls %+.1f %ls %ls%ls   %ls", Str(job, 167).c_str(), n, Str(job, 176).c_str(),
-        UtcOffsetHours(firstRec.time), Str(job, 183).c_str(), FormatDeviceTime(firstRec.time).c_str(),
-        Str(job, 177).c_str(), FormatDeviceTime(lastRec.time).c_str());
+        UtcOffsetHours(firstRec.time, job.zone), Str(job, 183).c_str(), FormatDeviceTime(firstRec.time, job.zone).c_str(),
+        Str(job, 177).c_str(), FormatDeviceTime(lastRec.time, job.zone).c_str());
 
     pugi::xml_node labelled = InsertFirst(folder, "Style");
     labelled.append_attribute("id") = "All_GPS_DATA";

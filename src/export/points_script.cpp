@@ -15,8 +15,8 @@ std::wstring PointsScriptFileName(const CExportJob& job, int start, int end) {
     if (first == -1) return {};
     const int last = FindLastFix(job.records, first, end);
     const int second = last > 0 ? last - 1 : 0;
-    return std::wstring(POINTS_FOLDER) + L"\\" + GetRecord(job.records, first).FileStamp() + L"_" +
-           GetRecord(job.records, second).FileStamp() + L"_points.js";
+    return std::wstring(POINTS_FOLDER) + L"\\" + GetRecord(job.records, first).FileStamp(job.zone) + L"_" +
+           GetRecord(job.records, second).FileStamp(job.zone) + L"_points.js";
 }
 
 std::string PointsScriptContent(const CExportJob& job, int start, int end) {

@@ -57,7 +57,7 @@ std::vector<ExportFailure> SaveFiles(const CExportJob& job) {
     const int size = static_cast<int>(records.size());
     // Every file of days is split the same way; the user hears once when none can have a track.
     CDaySegments segments;
-    if (formats.points || formats.kml || formats.gpx) SplitByDay(records, segments, job.langId);
+    if (formats.points || formats.kml || formats.gpx) SplitByDay(records, segments, job.zone, job.langId);
     if (formats.points) {
         if (DriveDirectoryExists(POINTS_FOLDER)) RemoveStaleTempFiles(ResolveDrivePath(POINTS_FOLDER));
         WalkSegments(segments, size, [&](int start, int end) { keep(WritePointsScript(job, start, end)); });

@@ -31,8 +31,31 @@
 namespace wing {
 namespace {
 
-QString LocalTime(std::int64_t utc) {
-    return QDateTime::fromSecsSinceEpoch(utc).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+QString LocalTime(std::int64_t utc, const TimeZone& zone) {
+    return QString::fromStdString(zone.Format(utc, "%Y-%m-%d %H:%M:%S"));
+}
+
+// The download's zone; one this system does not know shows UTC, and the title says so.
+TimeZone ZoneOf(const ArchivedDownload& download) {
+    const auto zone = ArchiveZone(download);
+    return std::holds_alternative<TimeZone>(zone) ? std::get<TimeZone>(zone) : TimeZone::Utc();
+}
+
+// The field shows the wall time of the download's zone whatever the PC's: a time as
+// UTC does not move when the PC's own clocks change.
+QDateTime WallTime(std::int64_t utc, const TimeZone& zone) {
+    std::tm local{};
+    if (!zone.LocalTime(utc, local)) return QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
+    return QDateTime(QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+                     QTime(local.tm_hour, local.tm_min, local.tm_sec), Qt::UTC);
+}
+
+// The moment the field's wall time names in the zone: where the clocks showed it twice
+// the first, where they skipped it the time read as before the change.
+std::int64_t MomentOf(const QDateTime& wall, const TimeZone& zone) {
+    const QDate d = wall.date();
+    const QTime t = wall.time();
+    return zone.FromLocal(LocalDateTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}).earlier;
 }
 
 QString Duration(std::int64_t seconds) {
@@ -108,13 +131,17 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, std::vector<LoftSet
       m_langId(langId),
       m_serial(download.serial),
       m_records(RecordsOf(download)),
+      m_zone(ZoneOf(download)),
       m_lofts(std::move(lofts)) {
     if (m_lofts.empty()) m_lofts.push_back(LoftSetting{"Loft", std::nullopt, 100});
     m_loft = m_lofts.front();
     m_input.settings.arrivalRadiusMetres = m_loft.arrivalRadiusMetres;
     if (m_loft.position) m_input.loft = *m_loft.position;
 
-    setWindowTitle(Text(IDS_FLIGHT_TITLE) + " - " + ToQString(download.serial) + " - " + LocalTime(download.downloadedUtc));
+    QString title = Text(IDS_FLIGHT_TITLE) + " - " + ToQString(download.serial) + " - " + LocalTime(download.downloadedUtc, m_zone);
+    const auto zone = ArchiveZone(download);
+    if (const auto* why = std::get_if<std::string>(&zone)) title += " (UTC: " + QString::fromStdString(*why) + ")";
+    setWindowTitle(title);
     m_map = new FlightMap(this);
     m_chart = new FlightChart(Text(IDS_FLIGHT_SPEED_AXIS), Text(IDS_FLIGHT_ALTITUDE_AXIS), this);
     connect(m_map, &FlightMap::Hovered, this, [this](qint64 t) { m_chart->SetHighlight(t); });
@@ -125,14 +152,14 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, std::vector<LoftSet
     m_releasePoint->setPlaceholderText(QStringLiteral("24.123456, 120.654321"));
     m_releaseTime = new QDateTimeEdit(this);
     m_releaseTime->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    m_releaseTime->setDateTime(QDateTime::fromSecsSinceEpoch(m_records.empty() ? download.downloadedUtc
-                                                                               : m_records.front().time));
+    m_releaseTime->setTimeSpec(Qt::UTC);
+    m_releaseTime->setDateTime(WallTime(m_records.empty() ? download.downloadedUtc : m_records.front().time, m_zone));
     auto* apply = new QPushButton(Text(IDS_FLIGHT_APPLY), this);
     m_releaseNote = new QLabel(this);
     m_releaseNote->setWordWrap(true);
     m_releaseNote->setStyleSheet(QStringLiteral("color: #7f0000"));
     connect(apply, &QPushButton::clicked, this, [this] {
-        EnterRelease(m_releasePoint->text(), m_releaseTime->dateTime().toSecsSinceEpoch());
+        EnterRelease(m_releasePoint->text(), MomentOf(m_releaseTime->dateTime(), m_zone));
     });
     auto* releaseForm = new QGridLayout();
     auto* pointLabel = new QLabel(Text(IDS_FLIGHT_RELEASE_POINT), this);
@@ -266,7 +293,7 @@ QString FlightWindow::Text(unsigned id) const {
 
 void FlightWindow::SaveWithDialog(QWidget* what, const QString& suffix) {
     const QString base = QString::fromStdString(ArchiveRoot().parent_path().string()) + "/" + ToQString(m_serial) + "_" +
-                         (m_records.empty() ? QString() : LocalTime(m_records.front().time).left(10)) + "_" + suffix;
+                         (m_records.empty() ? QString() : LocalTime(m_records.front().time, m_zone).left(10)) + "_" + suffix;
     const QString path = QFileDialog::getSaveFileName(this, windowTitle(), base + ".png",
                                                       QStringLiteral("PNG (*.png);;SVG (*.svg)"));
     if (path.isEmpty()) return;
@@ -296,9 +323,9 @@ QString FlightWindow::FlightListLine() const {
     };
     QStringList fields;
     fields << ToQString(CsvLineSafe(m_serial)).remove(',') << QString::fromStdString(m_loft.name).remove(',')
-           << (s.release ? LocalTime(s.release->time) : QString())
+           << (s.release ? LocalTime(s.release->time, m_zone) : QString())
            << (s.release ? (s.release->Estimated() ? "yes" : "no") : QString())
-           << (s.arrival ? LocalTime(s.arrival->time) : QString()) << number(s.flightSeconds, 0)
+           << (s.arrival ? LocalTime(s.arrival->time, m_zone) : QString()) << number(s.flightSeconds, 0)
            << number(s.distanceMetres, 1) << number(s.velocityMetresPerMinute, 3)
            << number(s.velocityYardsPerMinute, 3) << number(s.pathMetres, 1);
     return fields.join(',');
@@ -353,11 +380,11 @@ void FlightWindow::BuildSummary(QGridLayout* grid) {
                     QString::number(*s.velocityYardsPerMinute, 'f', 2) + " yd/min");
     }
     if (s.release) {
-        QString release = LocalTime(s.release->time);
+        QString release = LocalTime(s.release->time, m_zone);
         if (s.release->Estimated()) release += " (" + Text(IDS_FLIGHT_ESTIMATED) + ")";
         AddLine(grid, IDS_FLIGHT_RELEASE, release);
     }
-    if (m_loft.position) AddLine(grid, IDS_FLIGHT_ARRIVAL, s.arrival ? LocalTime(s.arrival->time) : Text(IDS_FLIGHT_NOT_ARRIVED));
+    if (m_loft.position) AddLine(grid, IDS_FLIGHT_ARRIVAL, s.arrival ? LocalTime(s.arrival->time, m_zone) : Text(IDS_FLIGHT_NOT_ARRIVED));
     if (s.flightSeconds) AddLine(grid, IDS_FLIGHT_TIME, Duration(*s.flightSeconds));
     if (s.distanceMetres) AddLine(grid, IDS_FLIGHT_DISTANCE, Km(*s.distanceMetres));
     if (s.pathMetres) AddLine(grid, IDS_FLIGHT_PATH, Km(*s.pathMetres));
@@ -369,7 +396,7 @@ void FlightWindow::BuildSummary(QGridLayout* grid) {
     if (s.maxAltitudeMetres) AddLine(grid, IDS_FLIGHT_ALTITUDE, QString::number(*s.maxAltitudeMetres) + " m");
     QString rests = QString::number(s.rests.size());
     for (const auto& rest : s.rests)
-        rests += "\n" + LocalTime(rest.start).mid(11) + "  " + QString::number(rest.durationSeconds / 60) + " min";
+        rests += "\n" + LocalTime(rest.start, m_zone).mid(11) + "  " + QString::number(rest.durationSeconds / 60) + " min";
     AddLine(grid, IDS_FLIGHT_RESTS, rests);
     const int leftOut = s.counts.noFix + s.counts.zeroPosition + s.counts.outOfRange + s.counts.spike;
     AddLine(grid, IDS_FLIGHT_LEFT_OUT, QString::number(leftOut));

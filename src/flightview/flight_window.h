@@ -58,7 +58,8 @@ public:
     // (flights-<loft name>.csv, with a header when it is new); the file, or the failure.
     std::variant<std::filesystem::path, ExportFailure> AddToFlightList() const;
     static QString FlightListHeader();
-    // The race's release as the fancier knows it (a position as typed, UTC seconds); the
+    // The race's release as the fancier knows it (a position as typed, UTC seconds; the
+    // field beside it is read in the download's zone); the
     // figures are made again from it. An empty position goes back to the track's estimate.
     // False, with a note in the window, when the text is not a position.
     bool EnterRelease(const QString& point, std::int64_t utcTime);
@@ -74,6 +75,7 @@ private:
     unsigned m_langId;
     std::wstring m_serial;
     CLogRecordList m_records;
+    TimeZone m_zone;  // the download's: every local time shown or typed here is in it
     FlightInput m_input;
     FlightSummary m_summary;
     std::vector<LoftSetting> m_lofts;

@@ -8,23 +8,23 @@
 namespace wing {
 namespace {
 
-int LocalDayOfMonth(std::uint32_t deviceTime) {
+int LocalDayOfMonth(std::uint32_t deviceTime, const TimeZone& zone) {
     std::tm local{};
-    return DeviceLocalTime(deviceTime, local) ? local.tm_mday : 0;
+    return DeviceLocalTime(deviceTime, local, zone) ? local.tm_mday : 0;
 }
 
 }  // namespace
 
-void SplitByLocalDay(const CLogRecordList& records, CDaySegments& segments) {
+void SplitByLocalDay(const CLogRecordList& records, CDaySegments& segments, const TimeZone& zone) {
     for (int i = 0; i < MAX_DAY_SEGMENTS; ++i) segments.starts[i] = segments.ends[i] = -1;
     const int size = static_cast<int>(records.size());
     if (size == 0) return;
 
-    int d = LocalDayOfMonth(records[0].time);
+    int d = LocalDayOfMonth(records[0].time, zone);
     segments.starts[0] = 0;
     int k = 0;
     for (int i = 0; i < size; ++i) {
-        int m = LocalDayOfMonth(records[i].time);
+        int m = LocalDayOfMonth(records[i].time, zone);
         if (m != d) {
             d = m;
             // The tables end at 64 segments; the rest of the list joins the last one.
@@ -37,8 +37,8 @@ void SplitByLocalDay(const CLogRecordList& records, CDaySegments& segments) {
     segments.ends[k] = size;
 }
 
-void SplitByDay(const CLogRecordList& records, CDaySegments& segments, unsigned langId) {
-    SplitByLocalDay(records, segments);
+void SplitByDay(const CLogRecordList& records, CDaySegments& segments, const TimeZone& zone, unsigned langId) {
+    SplitByLocalDay(records, segments, zone);
     if (!records.empty() && CountFixes(records, 0, static_cast<int>(records.size())) == 0) {
         std::wstring text;
         LoadLanguageString(langId, IDS_NO_TRACK_POINT, text);

@@ -32,18 +32,18 @@ double PackedToDegrees(std::int32_t packed) {
 double CLogRecord::LongitudeDegrees() const { return PackedToDegrees(longitude); }
 double CLogRecord::LatitudeDegrees() const { return PackedToDegrees(latitude); }
 
-std::string CLogRecord::DateTimeText() const {
+std::string CLogRecord::DateTimeText(const TimeZone& zone) const {
     std::tm local{};
     char buf[32] = {};
-    if (DeviceLocalTime(time, local)) std::strftime(buf, sizeof buf, "%Y-%m-%d  %H:%M:%S", &local);
+    if (DeviceLocalTime(time, local, zone)) std::strftime(buf, sizeof buf, "%Y-%m-%d  %H:%M:%S", &local);
     dateTimeText = buf;
     return dateTimeText;
 }
 
-std::wstring CLogRecord::FileStamp() const {
+std::wstring CLogRecord::FileStamp(const TimeZone& zone) const {
     std::tm local{};
     wchar_t buf[32] = {};
-    if (DeviceLocalTime(time, local))
+    if (DeviceLocalTime(time, local, zone))
         std::swprintf(buf, 32, L"%04d_%02d_%02d_%02d_%02d_%02d", local.tm_year + 1900,
                       local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     stampText = buf;
@@ -112,8 +112,8 @@ int FindLastFix(const CLogRecordList& records, int start, int end) {
 
 CLogRecord GetRecord(const CLogRecordList& records, int index) { return records.at(index); }
 
-double UtcOffsetHours(std::uint32_t deviceTime) {
-    return static_cast<double>(UtcOffsetSecondsAt(deviceTime)) / 3600.0;
+double UtcOffsetHours(std::uint32_t deviceTime, const TimeZone& zone) {
+    return static_cast<double>(zone.OffsetAt(deviceTime)) / 3600.0;
 }
 
 }  // namespace wing

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/time_zone.h"
+
 namespace wing {
 
 constexpr std::size_t LOG_SLOT_SIZE = 16;
@@ -33,10 +35,10 @@ public:
 
     double LongitudeDegrees() const;
     double LatitudeDegrees() const;
-    // Local time as "%Y-%m-%d  %H:%M:%S" (two blanks), for the CSV.
-    std::string DateTimeText() const;
-    // Local time as "YYYY_MM_DD_hh_mm_ss", for file names.
-    std::wstring FileStamp() const;
+    // Local time in `zone` as "%Y-%m-%d  %H:%M:%S" (two blanks), for the CSV.
+    std::string DateTimeText(const TimeZone& zone) const;
+    // Local time in `zone` as "YYYY_MM_DD_hh_mm_ss", for file names.
+    std::wstring FileStamp(const TimeZone& zone) const;
     bool IsFix() const { return debugStatus == 0; }
     // Speed in km/h (the low byte of `speed`).
     int SpeedKmh() const { return speed & 0xFF; }
@@ -66,7 +68,7 @@ int FindLastFix(const CLogRecordList& records, int start, int end);
 // Copy of record `index`, which must lie in [0, size).
 CLogRecord GetRecord(const CLogRecordList& records, int index);
 
-// Local time's offset from UTC in hours, as in force at that device time.
-double UtcOffsetHours(std::uint32_t deviceTime);
+// The offset of local time in `zone` from UTC in hours, as in force at that device time.
+double UtcOffsetHours(std::uint32_t deviceTime, const TimeZone& zone);
 
 }  // namespace wing

@@ -25,9 +25,8 @@ bool FormatWith(const std::string& pattern, const std::tm& local, std::wstring& 
 
 }  // namespace
 
-bool DeviceLocalTime(std::uint32_t deviceTime, std::tm& local) {
-    std::time_t t = static_cast<std::time_t>(deviceTime);
-    return localtime_r(&t, &local) != nullptr;
+bool DeviceLocalTime(std::uint32_t deviceTime, std::tm& local, const TimeZone& zone) {
+    return zone.LocalTime(deviceTime, local);
 }
 
 std::string IsoUtcText(std::int64_t seconds) {
@@ -37,12 +36,6 @@ std::string IsoUtcText(std::int64_t seconds) {
     char text[32];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return std::string(text, n);
-}
-
-long UtcOffsetSecondsAt(std::uint32_t deviceTime) {
-    std::tm local{};
-    if (!DeviceLocalTime(deviceTime, local)) return 0;
-    return local.tm_gmtoff;
 }
 
 std::string Force24HourPattern(const std::string& pattern) {
@@ -89,9 +82,11 @@ bool FormatTime24(const std::tm& local, std::wstring& text, std::size_t capacity
     return FormatWith(Force24HourPattern(fmt ? fmt : ""), local, text, capacity);
 }
 
-std::wstring FormatDeviceTime(std::uint32_t deviceTime) {
+std::wstring FormatDeviceTime(std::uint32_t deviceTime) { return FormatDeviceTime(deviceTime, TimeZone::Pc()); }
+
+std::wstring FormatDeviceTime(std::uint32_t deviceTime, const TimeZone& zone) {
     std::tm local{};
-    if (!DeviceLocalTime(deviceTime, local)) return L"";
+    if (!DeviceLocalTime(deviceTime, local, zone)) return L"";
     std::wstring date, time;
     if (FormatShortDate(local, date) && FormatTime24(local, time)) {
         std::wstring text = date + L" " + time;

@@ -230,15 +230,15 @@ void LoggerSession::OnLogReadDone(unsigned count) {
     m_saveRunning = true;
     m_readRunning = false;
     Emit(ev::ReadDone{count, m_logCount});
+    // One zone for the download: the archive names the one its exports are made in.
+    const TimeZone zone = TimeZone::Pc();
     ArchivedDownload archive{m_snText, m_versionText, static_cast<std::int64_t>(std::time(nullptr)),
-                             CurrentTimeZone(),  0, m_langId, m_rawSlots};
-    const std::time_t now = static_cast<std::time_t>(archive.downloadedUtc);
-    std::tm local{};
-    if (localtime_r(&now, &local) != nullptr) archive.utcOffsetSeconds = static_cast<std::int32_t>(local.tm_gmtoff);
+                             zone.Name(), 0, m_langId, m_rawSlots};
+    archive.utcOffsetSeconds = static_cast<std::int32_t>(zone.OffsetAt(archive.downloadedUtc));
     // The save run gets its own copy of the download: the list stays for the front end,
     // and nothing done to it meanwhile can reach the files. The download is archived
     // before any export is written; a failed archive does not keep the exports back.
-    m_saveThreads.Start([this, records = m_records, archive = std::move(archive), formats = m_exportFormats] {
+    m_saveThreads.Start([this, records = m_records, archive = std::move(archive), formats = m_exportFormats, zone] {
         std::vector<ExportFailure> failures;
         std::filesystem::path archivePath;
         auto written = WriteArchive(archive);
@@ -247,7 +247,7 @@ void LoggerSession::OnLogReadDone(unsigned count) {
         } else {
             archivePath = std::get<std::filesystem::path>(written);
         }
-        const CExportJob job{records, archive.serial, archive.firmware, m_langId, formats};
+        const CExportJob job{records, archive.serial, archive.firmware, m_langId, formats, zone};
         for (auto& failure : SaveFiles(job)) failures.push_back(std::move(failure));
         OnFilesSaved(std::move(failures), std::move(archivePath));
     });

@@ -369,6 +369,9 @@ void CWingUtilityDlg::OnSysCommand(int command) {
 
 void CWingUtilityDlg::OpenFlight(const std::filesystem::path& archive) {
     auto read = ReadArchive(archive);
+    // The flight's times are the download's local times: a zone this system does not know is no flight to show.
+    if (const auto* download = std::get_if<ArchivedDownload>(&read))
+        if (auto zone = ArchiveZone(*download); std::holds_alternative<std::string>(zone)) read = std::get<std::string>(zone);
     if (auto* problem = std::get_if<std::string>(&read)) {
         ShowMessageBox(FromLocale8(archive.string()) + L"\n" + FromLocale8(*problem), kApplicationName,
                        MB_OK | MB_ICONWARNING);

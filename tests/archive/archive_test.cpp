@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <cstdlib>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <pugixml.hpp>
 #include <set>
 #include <thread>
@@ -503,6 +506,111 @@ TEST(Archive, ReExportAddsTheGpxWhenAskedSplitByTheDaysOfTheDownload) {
     for (auto trk : doc.child("gpx").children("trk"))
         points.push_back(trk.child("trkseg").select_nodes("trkpt").size());
     EXPECT_EQ(points, (std::vector<std::size_t>{300, 1}));
+}
+
+// A download in Berlin the night summer time ends (03:00 CEST is 02:00 CET, 01:00 UTC on
+// 31 October 2027): one fix a minute from 23:00 CEST to 02:59 CET.
+ArchivedDownload BerlinNight(std::uint8_t status = 0) {
+    ArchivedDownload d = Sample(0, 1825030000);
+    d.timeZone = "Europe/Berlin";
+    d.utcOffsetSeconds = 3600;
+    for (int i = 0; i < 300; ++i)
+        d.rawSlots.push_back(PositionSlot(1824930000 + 60 * i, 52520000 + 100 * i, 13240000 + 100 * i, 60, status, 40));
+    return d;
+}
+
+std::map<std::string, std::string> ExportedFiles(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& f : test::FilesUnder(folder))
+        if (f.extension() != ".wing") out[f.filename().string()] = ReadWhole(f);
+    return out;
+}
+
+TEST(ArchiveZone, ReExportIsTheSameFilesAndBytesWhateverThePcsZone) {
+    test::TempDrive drive;
+    test::MessageBoxRecorder boxes;
+    const ArchivedDownload d = BerlinNight();
+    const ExportFormats all{true, true, false, true};
+    std::optional<std::map<std::string, std::string>> first;
+    for (const char* pcZone : {"UTC", "Asia/Taipei", "America/New_York"}) {
+        SCOPED_TRACE(pcZone);
+        test::ScopedTimeZone tz(pcZone);
+        std::filesystem::remove_all(drive.LogDir());
+        ASSERT_TRUE(ExportArchive(d, all).empty());
+        const auto files = ExportedFiles(drive.LogDir());
+        if (!first) {
+            first = files;
+            continue;
+        }
+        EXPECT_EQ(files, *first);
+    }
+    // Berlin's days and clocks: midnight at 22:00 UTC, the hour from 02:00 shown twice.
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : *first) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"WG1507A0042_2027_10_30_23_00_00_2027_10_30_23_59_00.kml",
+                                               "WG1507A0042_2027_10_30_23_00_00_2027_10_31_02_58_00.csv",
+                                               "WG1507A0042_2027_10_30_23_00_00_2027_10_31_02_58_00.gpx",
+                                               "WG1507A0042_2027_10_31_00_00_00_2027_10_31_02_59_00.kml"}));
+    const std::string& csv = first->at(names[1]);
+    std::size_t shown = 0;
+    for (auto at = csv.find("\r\n2027-10-31  02:30:00,"); at != std::string::npos; at = csv.find("\r\n2027-10-31  02:30:00,", at + 1))
+        ++shown;
+    EXPECT_EQ(shown, 2u);
+    const std::string& night = first->at(names[3]);
+    EXPECT_NE(night.find("(UTC+2.0)"), std::string::npos);  // before three o'clock summer time
+    EXPECT_NE(night.find("(UTC+1.0)"), std::string::npos);  // after it
+}
+
+TEST(ArchiveZone, AnExportLeavesThePcsZoneToTheRestOfTheProcess) {
+    test::TempDrive drive;
+    test::ScopedTimeZone tz("Asia/Taipei");
+    // The no-fix box shows while the export runs: the zone the rest of the process sees then.
+    std::vector<std::string> seen;
+    const auto previous = SetMessageBoxHandler([&](const MessageBoxRequest&) {
+        const char* value = std::getenv("TZ");
+        seen.push_back(value ? value : "(unset)");
+        return IDOK;
+    });
+    const auto failures = ExportArchive(BerlinNight(0x21));
+    SetMessageBoxHandler(previous);
+    EXPECT_TRUE(failures.empty());
+    EXPECT_EQ(seen, std::vector<std::string>{"Asia/Taipei"});
+}
+
+TEST(ArchiveZone, TheArchivesZoneOrThePcsOrAClearFailure) {
+    test::TempDrive drive;
+    test::MessageBoxRecorder boxes;
+    test::ScopedTimeZone tz("Asia/Taipei");
+    struct Case {
+        const char* stored;
+        const char* zone;  // null: not a zone this system knows
+    } cases[] = {
+        {"Europe/Berlin", "Europe/Berlin"},
+        {":Europe/Berlin", "Europe/Berlin"},
+        {"", "Asia/Taipei"},  // an archive that names none: the machine's own
+        {"Mars/Olympus", nullptr},
+        {"Europe/Berlin\x01", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        ArchivedDownload d = BerlinNight();
+        d.timeZone = c.stored;
+        const auto zone = ArchiveZone(d);
+        std::filesystem::remove_all(drive.LogDir());
+        const auto failures = ExportArchive(d);
+        if (c.zone) {
+            ASSERT_TRUE(std::holds_alternative<TimeZone>(zone));
+            EXPECT_EQ(std::get<TimeZone>(zone).Name(), c.zone);
+            EXPECT_TRUE(failures.empty());
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<std::string>(zone));
+        EXPECT_NE(std::get<std::string>(zone).find(c.stored), std::string::npos);
+        // Nothing written in another zone: one failure naming the zone, and no file.
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_NE(failures[0].reason.find(L"time zone"), std::wstring::npos);
+        EXPECT_TRUE(ExportedFiles(drive.Root()).empty());
+    }
 }
 
 }  // namespace

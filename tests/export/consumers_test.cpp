@@ -116,7 +116,7 @@ std::map<std::wstring, std::vector<CLogRecord>> DrawnByDay(const CLogRecordList&
     std::map<int, std::wstring> dayKey;
     for (const auto& r : list) {
         if (!r.IsFix()) continue;
-        std::wstring stamp = r.FileStamp();
+        std::wstring stamp = r.FileStamp(TimeZone::Pc());
         int day = std::stoi(stamp.substr(8, 2));
         if (!dayKey.count(day)) dayKey[day] = stamp;
         auto& drawn = out[dayKey[day]];
@@ -304,11 +304,11 @@ TEST_F(ConsumersTest, PythonCsvReaderReadsTheHeadersColumns) {
     std::string want = "SN :A1234567\nGPS Board :V 1.0.2.3\n22\n";
     for (const auto& r : list) {
         if (r.kind == 1) {
-            want += r.DateTimeText() + "|N/A|N/A|" + std::to_string(r.debugStatus) + "|" +
+            want += r.DateTimeText(TimeZone::Pc()) + "|N/A|N/A|" + std::to_string(r.debugStatus) + "|" +
                     std::to_string(r.status) + "|N/A|N/A|" + std::to_string(r.cn[0]) + "|" +
                     std::to_string(r.cn[11]) + "|['']\n";
         } else {
-            want += r.DateTimeText() + "|" + F6(r.LongitudeDegrees()) + "|" + F6(r.LatitudeDegrees()) + "|" +
+            want += r.DateTimeText(TimeZone::Pc()) + "|" + F6(r.LongitudeDegrees()) + "|" + F6(r.LatitudeDegrees()) + "|" +
                     std::to_string(r.debugStatus) + "|" + std::to_string(r.status) + "|" +
                     std::to_string(r.SpeedKmh()) + "|" + std::to_string(r.altitude) + "|N/A|N/A|None\n";
         }

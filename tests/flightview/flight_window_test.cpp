@@ -2,6 +2,9 @@
 // the map holds every point (the flagged ones greyed), and it reads in each language.
 
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -152,6 +155,41 @@ TEST(FlightWindow, AnEnteredReleaseReplacesTheEstimateAndATypingSlipChangesNothi
     ASSERT_TRUE(window.EnterRelease("", 0));  // back to the track's estimate
     EXPECT_TRUE(window.Summary().release->Estimated());
     EXPECT_DOUBLE_EQ(*window.Summary().velocityMetresPerMinute, estimated);
+}
+
+TEST(FlightWindow, TimesShownAndTypedAreTheDownloadsLocalTimesNotThePcs) {
+    test::ScopedTimeZone pc("America/New_York");
+    Flight f = SimulatedFlight();
+    f.download.timeZone = "Asia/Taipei";
+    const TimeZone taipei = TimeZone::Named("Asia/Taipei").value();
+    auto wall = [&](std::int64_t utc) { return QString::fromStdString(taipei.Format(utc, "%Y-%m-%d %H:%M:%S")); };
+    FlightWindow window(f.download, LoftSetting{"Home", f.loft, 100}, 1033);
+    ASSERT_TRUE(window.Summary().release && window.Summary().arrival);
+    EXPECT_TRUE(window.windowTitle().endsWith(wall(f.download.downloadedUtc)));
+    EXPECT_TRUE(LineValue(window, 1033, IDS_FLIGHT_RELEASE)->startsWith(wall(window.Summary().release->time)));
+    EXPECT_EQ(LineValue(window, 1033, IDS_FLIGHT_ARRIVAL), wall(window.Summary().arrival->time));
+
+    auto* field = window.findChild<QDateTimeEdit*>();
+    ASSERT_NE(field, nullptr);
+    const std::int64_t first = RecordsOf(f.download).front().time;
+    EXPECT_EQ(field->dateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), wall(first));
+    // The release typed as Taipei's clock showed it, five minutes before the estimate.
+    const Release estimate = *window.Summary().release;
+    QLineEdit* point = nullptr;
+    for (auto* edit : window.findChildren<QLineEdit*>())
+        if (!edit->placeholderText().isEmpty()) point = edit;
+    ASSERT_NE(point, nullptr);
+    point->setText(QString::fromStdString(FormatCoordinates(estimate.point)));
+    QDateTime typed = QDateTime::fromString(wall(estimate.time - 300), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    typed.setTimeSpec(Qt::UTC);  // the field's digits, as typed into it
+    field->setDateTime(typed);
+    std::wstring apply;
+    LoadLanguageString(1033, IDS_FLIGHT_APPLY, apply);
+    for (auto* button : window.findChildren<QPushButton*>())
+        if (button->text() == QString::fromStdWString(apply)) button->click();
+    ASSERT_TRUE(window.Summary().release);
+    EXPECT_FALSE(window.Summary().release->Estimated());
+    EXPECT_EQ(window.Summary().release->time, estimate.time - 300);
 }
 
 TEST(FlightWindow, SeveralLoftsGetAChooserAndTheFiguresAndTheListFollowTheChosenOne) {

@@ -14,9 +14,14 @@ using test::Fix;
 using test::NoFix;
 using Ranges = std::vector<std::pair<int, int>>;
 
-Ranges Walk(const CLogRecordList& list, unsigned lang = LANG_EN_US) {
+const TimeZone& Taipei() {
+    static const TimeZone zone = TimeZone::Named("Asia/Taipei").value();
+    return zone;
+}
+
+Ranges Walk(const CLogRecordList& list, const TimeZone& zone = Taipei()) {
     CDaySegments s;
-    SplitByDay(list, s, lang);
+    SplitByDay(list, s, zone, LANG_EN_US);
     Ranges out;
     WalkSegments(s, static_cast<int>(list.size()), [&](int a, int b) { out.emplace_back(a, b); });
     return out;
@@ -24,7 +29,7 @@ Ranges Walk(const CLogRecordList& list, unsigned lang = LANG_EN_US) {
 
 class SplitByDayTest : public ::testing::Test {
 protected:
-    test::ScopedTimeZone tz{"Asia/Taipei"};
+    test::ScopedTimeZone elsewhere{"America/New_York"};  // the zone passed decides, not the process's
     test::MessageBoxRecorder boxes;
 };
 
@@ -52,7 +57,7 @@ TEST_F(SplitByDayTest, SameDayNumberInTheNextMonthStaysInOneSegment) {
 TEST_F(SplitByDayTest, TablesHoldStartsEndsAndUnusedEntries) {
     CLogRecordList list{Fix(test::T0), Fix(test::T0 + 86400), Fix(test::T0 + 2 * 86400)};
     CDaySegments s;
-    SplitByDay(list, s, LANG_EN_US);
+    SplitByDay(list, s, Taipei(), LANG_EN_US);
     EXPECT_EQ(s.starts[0], 0);
     EXPECT_EQ(s.ends[0], 1);
     EXPECT_EQ(s.starts[2], 2);
@@ -84,9 +89,9 @@ TEST_F(SplitByDayTest, NoFixShowsTheNoTrackMessageOnceAndStillSplits) {
 TEST_F(SplitByDayTest, TheQuietSplitGivesTheSameTablesWithoutAMessage) {
     CLogRecordList list{NoFix(test::T0), NoFix(test::T0 + 1), NoFix(test::T0 + 86400)};
     CDaySegments told, quiet;
-    SplitByDay(list, told, LANG_EN_US);
+    SplitByDay(list, told, Taipei(), LANG_EN_US);
     boxes.Clear();
-    SplitByLocalDay(list, quiet);
+    SplitByLocalDay(list, quiet, Taipei());
     EXPECT_TRUE(boxes.Texts().empty());
     for (int i = 0; i < MAX_DAY_SEGMENTS; ++i) {
         EXPECT_EQ(quiet.starts[i], told.starts[i]) << i;
@@ -110,6 +115,23 @@ TEST(WalkSegments, ZeroEndRunsToTheEndOfTheList) {
     Ranges out;
     WalkSegments(s, 9, [&](int a, int b) { out.emplace_back(a, b); });
     EXPECT_EQ(out, (Ranges{{0, 3}, {3, 9}}));
+}
+
+TEST_F(SplitByDayTest, DaysEndAtTheZonesMidnightOnBothSidesOfAClockChange) {
+    // Local midnights either side of a day whose clocks change: 25, 23 and 25 hours apart.
+    struct Case {
+        const char* zone;
+        std::uint32_t midnight, nextMidnight;
+    } cases[] = {
+        {"Europe/Berlin", 1824933600, 1825023600},     // 31 October 2027, summer time ends
+        {"America/New_York", 1805000400, 1805083200},  // 14 March 2027, summer time begins
+        {"Australia/Sydney", 1806757200, 1806847200},  // 4 April 2027, summer time ends
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.zone);
+        const CLogRecordList list{Fix(c.midnight - 1), Fix(c.midnight), Fix(c.nextMidnight - 1), Fix(c.nextMidnight)};
+        EXPECT_EQ(Walk(list, TimeZone::Named(c.zone).value()), (Ranges{{0, 1}, {1, 3}, {3, 4}}));
+    }
 }
 
 }  // namespace

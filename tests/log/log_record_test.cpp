@@ -169,15 +169,16 @@ TEST(LogRecord, PackedCoordinatesToDegrees) {
     }
 }
 
-TEST(LogRecord, TimeTextsAreLocalTime) {
-    test::ScopedTimeZone tz("Asia/Taipei");
+TEST(LogRecord, TimeTextsAreLocalTimeInTheGivenZone) {
+    test::ScopedTimeZone elsewhere("America/New_York");  // the process's zone plays no part
+    const TimeZone taipei = TimeZone::Named("Asia/Taipei").value();
     CLogRecord r;
     r.time = test::T0;
-    EXPECT_EQ(r.DateTimeText(), "2015-05-01  08:30:00");
-    EXPECT_EQ(r.FileStamp(), L"2015_05_01_08_30_00");
+    EXPECT_EQ(r.DateTimeText(taipei), "2015-05-01  08:30:00");
+    EXPECT_EQ(r.FileStamp(taipei), L"2015_05_01_08_30_00");
     EXPECT_EQ(r.stampText, L"2015_05_01_08_30_00");
     r.time = 0xFFFFFFFFu;
-    EXPECT_EQ(r.FileStamp(), L"2106_02_07_14_28_15");
+    EXPECT_EQ(r.FileStamp(taipei), L"2106_02_07_14_28_15");
 }
 
 TEST(LogRecord, FixSearches) {
@@ -215,8 +216,7 @@ TEST(LogRecord, UtcOffsetIsTheOneInForceAtTheRecordsTime) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tz);
-        test::ScopedTimeZone tz(c.tz);
-        EXPECT_DOUBLE_EQ(UtcOffsetHours(c.time), c.hours);
+        EXPECT_DOUBLE_EQ(UtcOffsetHours(c.time, TimeZone::Named(c.tz).value()), c.hours);
     }
 }
 

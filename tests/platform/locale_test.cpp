@@ -57,7 +57,7 @@ TEST(FormatDeviceTime, LocaleShortDateAndTwentyFourHourTime) {
 TEST(FormatDeviceTime, PartsFailOnAShortBuffer) {
     std::setlocale(LC_TIME, "C");
     std::tm local{};
-    ASSERT_TRUE(DeviceLocalTime(1430483400, local));
+    ASSERT_TRUE(DeviceLocalTime(1430483400, local, TimeZone::Named("Asia/Taipei").value()));
     std::wstring text = L"unchanged";
     EXPECT_FALSE(FormatShortDate(local, text, 8));  // "05/01/15" needs 9 with the terminator
     EXPECT_EQ(text, L"unchanged");
@@ -65,10 +65,12 @@ TEST(FormatDeviceTime, PartsFailOnAShortBuffer) {
     EXPECT_FALSE(FormatTime24(local, text, 5));
 }
 
-TEST(UtcOffsetSecondsAt, FollowsSummerTime) {
+TEST(FormatDeviceTime, AGivenZoneDecidesNotTheProcesssOne) {
     ZoneGuard tz("America/New_York");
-    EXPECT_EQ(UtcOffsetSecondsAt(1420070400), -5 * 3600);  // January
-    EXPECT_EQ(UtcOffsetSecondsAt(1435708800), -4 * 3600);  // July
+    std::setlocale(LC_TIME, "C");
+    const TimeZone taipei = TimeZone::Named("Asia/Taipei").value();
+    EXPECT_EQ(FormatDeviceTime(1430483400, taipei), L"05/01/15 20:30:00");
+    EXPECT_EQ(FormatDeviceTime(1430483400), L"05/01/15 08:30:00");  // the PC's own: New York
 }
 
 TEST(IsoUtcText, IsUtcWhateverTheZone) {
