@@ -291,37 +291,35 @@ inline DriveResult DriveApplyReply(const std::uint8_t* data, std::size_t size) {
     CWingMsg* m = commands.All()[data[0] % 9];
     const std::uint8_t* body = data + 1;
     auto n = static_cast<std::uint16_t>(std::min<std::size_t>(size - 1, 0xFFFF));
-    // The fields as ApplyReply must read them: a body shorter than 16 bytes counts as
-    // zero-padded.
-    std::uint8_t head[16] = {};
-    std::memcpy(head, body, std::min<std::size_t>(n, sizeof head));
     std::uint8_t statusBefore = m->m_statusCode;
+    const std::uint16_t idsBefore[2] = {m->m_cmdId, m->m_subId};
 
     bool ok = m->ApplyReply(body, n);
-    if (n == 0) return ok ? fail("empty body accepted") : result;
-    // Every decoder accepts the 11 fixed bytes it is always given.
-    if (!ok) return fail("non-empty body refused");
-    if (m->m_cmdId != ReadU16(head) || m->m_subId != ReadU16(head + 2)) return fail("ids not taken from the body");
-    if (m->m_replyType != head[4]) return fail("reply type not taken from the body");
-    if (m->IsStatusReply() != (head[4] == kTypeStatusReply) || m->IsDataReply() != (head[4] == kTypeDataReply))
+    // A body is an answer exactly when it has its layout's length: 16 bytes, and for a
+    // data reply the command's extra data.
+    const bool shaped = n >= 16 && n == 16u + (body[4] == kTypeDataReply ? m->ReplyExtraLength() : 0u);
+    if (ok != shaped) return fail(ok ? "reply of the wrong length accepted" : "reply of its layout's length refused");
+    if (!ok) {
+        if (m->m_replyType != 0 || m->m_statusCode != statusBefore || m->m_cmdId != idsBefore[0] ||
+            m->m_subId != idsBefore[1])
+            return fail("a refused reply changed the command");
+        return result;
+    }
+    if (m->m_cmdId != ReadU16(body) || m->m_subId != ReadU16(body + 2)) return fail("ids not taken from the body");
+    if (m->m_replyType != body[4]) return fail("reply type not taken from the body");
+    if (m->IsStatusReply() != (body[4] == kTypeStatusReply) || m->IsDataReply() != (body[4] == kTypeDataReply))
         return fail("reply-type predicates disagree with the type byte");
-    std::uint8_t expectedStatus = head[4] == kTypeStatusReply ? head[5] : statusBefore;
+    std::uint8_t expectedStatus = body[4] == kTypeStatusReply ? body[5] : statusBefore;
     if (m->m_statusCode != expectedStatus) return fail("status code wrong after the reply");
 
     if (const char* f = CheckSerialText(commands.sn)) return fail(f);
-    if (m == &commands.sn && head[4] == kTypeDataReply) {
+    if (m == &commands.sn && body[4] == kTypeDataReply) {
         std::size_t len = std::strlen(commands.sn.m_text);
         if (len > CGetSN::kTextSize || len > commands.sn.m_textLength) return fail("serial-number text longer than its length field");
     }
-    if (m == &commands.read && head[4] == kTypeDataReply) {
-        // The page holds the reply's own extra data and zeros after it, never bytes
-        // from anywhere else.
-        std::size_t extra = n > 16 ? std::min<std::size_t>(n - 16, CReadLog::kPageSize) : 0;
-        if (extra > 0 && std::memcmp(commands.read.m_page, body + 16, extra) != 0)
-            return fail("log page differs from the reply's extra data");
-        for (std::size_t k = extra; k < CReadLog::kPageSize; ++k)
-            if (commands.read.m_page[k] != 0) return fail("log page holds bytes beyond the reply");
-    }
+    if (m == &commands.read && body[4] == kTypeDataReply &&
+        std::memcmp(commands.read.m_page, body + 16, CReadLog::kPageSize) != 0)
+        return fail("log page differs from the reply's extra data");
     if (m == &commands.version) {
         const wchar_t* text = commands.version.FormatVersion();
         std::size_t len = wcsnlen(text, std::size(commands.version.m_versionText));

@@ -81,9 +81,11 @@ bool CGetSN::DecodeReply(const std::uint8_t* f, std::uint16_t) {
 
 bool CGetSN::DecodeExtra(const std::uint8_t* data, std::uint16_t length) {
     std::memset(m_text, 0, sizeof m_text);
-    std::memcpy(m_text, data, std::min<int>(length, kTextSize));
-    // A length the device gets wrong still leaves the text terminated in its buffer.
-    m_text[std::min<std::uint32_t>(m_textLength, kTextSize)] = '\0';
+    const std::uint32_t arrived = std::min<std::uint32_t>(length, kTextSize);
+    std::memcpy(m_text, data, arrived);
+    // The text ends at its length, and never past the bytes that came: a length the
+    // device gets wrong still leaves the text terminated in its buffer.
+    m_text[std::min(m_textLength, arrived)] = '\0';
     return true;
 }
 
@@ -168,6 +170,7 @@ void CReadLog::Reset() {
     m_spare = 0;
     m_recordCount = 0;
     std::memset(m_page, 0, sizeof m_page);
+    m_repeatPassedIn = 0;
 }
 
 std::uint16_t CReadLog::EncodeParams(std::uint16_t offset) {
@@ -184,23 +187,23 @@ bool CReadLog::DecodeReply(const std::uint8_t* f, std::uint16_t length) {
 }
 
 bool CReadLog::DecodeExtra(const std::uint8_t* data, std::uint16_t length) {
-    // Bytes the reply does not carry stay zero: a zero slot ends the page, so nothing
-    // left over from an earlier frame is ever taken for a record.
-    std::memset(m_page, 0, sizeof m_page);
-    std::memcpy(m_page, data, std::min<int>(length, kPageSize));
+    // Only a whole page is a page: part of one, or more, leaves the page as it was.
+    if (length != kPageSize) return false;
+    std::memcpy(m_page, data, sizeof m_page);
     std::memcpy(m_takenPage, m_page, sizeof m_takenPage);
     m_takenIndex = m_firstIndex;
     m_hasTaken = true;
     return true;
 }
 
-bool CReadLog::RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) const {
-    if (!m_hasTaken || m_takenIndex == m_firstIndex || body == nullptr || length <= 16 || body[4] != kTypeDataReply)
+bool CReadLog::RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) {
+    if (!m_hasTaken || m_takenIndex == m_firstIndex || body == nullptr || length != 16 + kPageSize ||
+        body[4] != kTypeDataReply || std::memcmp(body + 16, m_takenPage, kPageSize) != 0)
         return false;
-    // The page as DecodeExtra would store it: what the reply carries, zero after it.
-    std::uint8_t page[kPageSize] = {};
-    std::memcpy(page, body + 16, std::min<int>(length - 16, kPageSize));
-    return std::memcmp(page, m_takenPage, kPageSize) == 0;
+    const int attempt = m_attempt;
+    if (m_repeatPassedIn != 0 && attempt > m_repeatPassedIn) return false;  // answers the request written again
+    if (m_repeatPassedIn == 0) m_repeatPassedIn = attempt;
+    return true;
 }
 
 // ---- Query Log Number -------------------------------------------------------------

@@ -43,6 +43,7 @@ public:
     bool DecodeReply(const std::uint8_t* fields, std::uint16_t length) override;
     bool DecodeExtra(const std::uint8_t* data, std::uint16_t length) override;
     void Reset() override;
+    std::uint16_t ReplyExtraLength() const override { return kTextSize; }
     // Converts the text into `buffer` (room for `capacity` wide characters) and
     // terminates it; returns the characters written including the terminator, 0 for null.
     int ToWideText(wchar_t* buffer, int capacity = kTextSize + 1) const;
@@ -94,10 +95,13 @@ public:
     bool DecodeReply(const std::uint8_t* fields, std::uint16_t length) override;
     bool DecodeExtra(const std::uint8_t* data, std::uint16_t length) override;
     void Reset() override;
-    // A data reply carrying the very page last taken for another first index: a copy
-    // of that earlier answer, late on the line. Pages hold timed slots, so two pages
-    // of one log are never alike byte for byte.
-    bool RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) const override;
+    std::uint16_t ReplyExtraLength() const override { return kPageSize; }
+    // A data reply carrying the very page last taken for another first index: a late
+    // copy of that earlier answer, or the true answer where the flash holds the same
+    // bytes again (erased pages past the log). Content cannot tell them apart, so the
+    // first such reply to a request is passed over; the request is then written again,
+    // and a repeat that comes to that later attempt is its answer.
+    bool RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) override;
 
     std::uint8_t m_replyByte = 0;
     std::uint16_t m_firstIndex = 0;
@@ -111,6 +115,9 @@ private:
     std::uint8_t m_takenPage[kPageSize] = {};
     std::uint16_t m_takenIndex = 0;
     bool m_hasTaken = false;
+    // The attempt of the waiting request during which a repeat of the taken page was
+    // first passed over (0: none yet); Reset clears it for the next request.
+    int m_repeatPassedIn = 0;
 };
 
 class CQueryLogNumber : public CWingMsg {

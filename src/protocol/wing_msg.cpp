@@ -1,7 +1,6 @@
 #include "protocol/wing_msg.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "protocol/crc32.h"
 
@@ -72,17 +71,20 @@ std::uint32_t CWingMsg::PrepareRequest() {
     return crc;
 }
 
-bool CWingMsg::RepeatsEarlierAnswer(const std::uint8_t*, std::uint16_t) const { return false; }
+bool CWingMsg::RepeatsEarlierAnswer(const std::uint8_t*, std::uint16_t) { return false; }
+
+std::uint16_t CWingMsg::ReplyExtraLength() const { return 0; }
+
+bool CWingMsg::HasReplyShape(const std::uint8_t* body, std::uint16_t n) const {
+    if (body == nullptr || n < kRequestBodyLength) return false;
+    const unsigned extra = body[4] == kTypeDataReply ? ReplyExtraLength() : 0;
+    return n == kRequestBodyLength + extra;
+}
 
 bool CWingMsg::ApplyReply(const std::uint8_t* body, std::uint16_t n) {
-    if (body == nullptr || n == 0) return false;
-    // The parser only hands over bodies of 16 bytes or more; a shorter one is read as
-    // if zero-padded, so no field is ever read past the body.
-    std::uint8_t padded[16] = {};
-    if (n < 16) {
-        std::memcpy(padded, body, n);
-        body = padded;
-    }
+    // A reply cut short or carrying more than its layout is not an answer: nothing of it
+    // is taken, the command keeps waiting and its request is written again.
+    if (!HasReplyShape(body, n)) return false;
     m_cmdId = ReadU16(body);
     m_subId = ReadU16(body + 2);
     m_replyType = body[4];

@@ -2,6 +2,7 @@
 // The message object every device command derives from. One long-lived object per
 // command: each request is built from it and each reply decoded into it.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -50,10 +51,17 @@ public:
     virtual std::uint16_t EncodeParams(std::uint16_t offset);
     virtual bool IsValid() const;
     virtual void Reset();
-    // True when a received body repeats an answer this message already took for an
-    // earlier request, so it cannot be the answer to the one now waiting. Checked
-    // before the body is applied; the base class never knows of one.
-    virtual bool RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length) const;
+    // The bytes after the 16-byte body that this command's data reply carries. A reply of
+    // any other length is not an answer to it.
+    virtual std::uint16_t ReplyExtraLength() const;
+    // True when a received body may be a late copy of an answer this message already
+    // took for an earlier request, so it is not taken as the answer to the one now
+    // waiting. Checked before the body is applied; the base class never knows of one.
+    virtual bool RepeatsEarlierAnswer(const std::uint8_t* body, std::uint16_t length);
+
+    // True when a body has the length its type gives: a data reply 16 bytes and the
+    // command's extra data, every other reply 16 bytes.
+    bool HasReplyShape(const std::uint8_t* body, std::uint16_t length) const;
 
     // Steps 1-3 of building a request: body filled, body length set, a zero-filled
     // frame buffer of the right size with its start marker. Returns the checksum.
@@ -74,6 +82,9 @@ public:
     std::unique_ptr<std::uint8_t[]> m_externalBody;  // never set by this system's commands
     std::uint16_t m_frameLength = 0;
     std::uint16_t m_bodyLength = 0;
+    // Which attempt (1, 2, 3) of the request now waiting was written last; the sender
+    // sets it before each write, the reader thread reads it while applying a reply.
+    std::atomic<int> m_attempt{0};
 
 protected:
     // The initialisation the constructor runs; the base Reset() runs it again.

@@ -193,6 +193,7 @@ bool CComPortChannel::SendAndWait(const std::uint8_t* frame, std::uint16_t lengt
         // twice, a late reply to a given-up attempt). Taken as this request's answer it
         // would put one page in the place of the next.
         DiscardUnparsed();
+        if (message != nullptr) message->m_attempt = attempt;
         std::uint32_t written = 0;
         if (!m_port.Write(frame, length, written)) {
             m_port.Purge();

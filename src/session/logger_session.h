@@ -184,6 +184,7 @@ private:
     std::atomic<int> m_linkPort{0};
     std::uint32_t m_readStartTick = 0;
     std::filesystem::path m_lastArchive;
+    int m_clockRefusals = 0;  // Set RTC turned down in a row on this link (under m_reportLock)
 
     // ---- flow-control flags (requests, reports and the dispatcher) ------------------------
     std::atomic<int> m_reqInitQuery{0};

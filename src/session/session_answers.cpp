@@ -46,6 +46,7 @@ void LoggerSession::OnAnswer(CWingMsg& command, bool refused) {
 
 void LoggerSession::OnAcknowledged(CWingMsg& command) {
     if (command.IsKindOf<CSetRTC>()) {
+        m_clockRefusals = 0;
         m_cmdTask1.m_nextOnSuccess = &m_cmdTask2;
         Emit(ev::ClockWritten{});
     } else if (auto* version = dynamic_cast<CGetVersion*>(&command)) {
@@ -112,8 +113,10 @@ void LoggerSession::OnRefused(CWingMsg& command) {
         m_readLogTask.MarkFailed();
         m_readRunning = false;
     } else if (command.IsKindOf<CSetRTC>()) {
-        if (code == kStatusClockRejected) {
-            m_cmdTask1.m_nextOnSuccess = &m_cmdTask1;  // the clock is written again
+        // A clock turned down is written again, as often as a request is attempted;
+        // turned down every time, it is a refusal like any other, reported with its code.
+        if (code == kStatusClockRejected && ++m_clockRefusals < CComPortChannel::kAttempts) {
+            m_cmdTask1.m_nextOnSuccess = &m_cmdTask1;
             return;
         }
     } else if (command.IsKindOf<CSetMode>()) {

@@ -24,6 +24,7 @@ void LoggerSession::ResetLinkState() {
     m_reqReadLog = 0;
     m_reqSetMode = 0;
     m_verifyAfterSet = 0;
+    m_clockRefusals = 0;
     m_snText.clear();
     m_lastSwitch = 2;
 }

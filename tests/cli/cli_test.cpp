@@ -80,6 +80,8 @@ TEST_F(Cli, EachFailureEndsWithItsExitCode) {
          {"status", "--port", "{port}"}, 3, "no-answer"},
         {"version refused", [](auto& c) { c.faults.refusals.push_back({1, 1, sim::kParameterError}); },
          {"status", "--port", "{port}"}, 4, "refused", 6},
+        {"clock turned down every time", [](auto& c) { c.faults.refusals.push_back({2, 0, sim::kParameterError}); },
+         {"status", "--port", "{port}"}, 4, "refused", 6},
         {"set, switch off", {}, {"set", "--now", "--port", "{port}"}, 6, "switch-off"},
         {"set, low battery for racing", [](auto& c) { c.switchPos = 1; c.battery = 30; },
          {"set", "--now", "--port", "{port}"}, 6, "battery-low"},
@@ -93,6 +95,9 @@ TEST_F(Cli, EachFailureEndsWithItsExitCode) {
          {"read", "--port", "{port}"}, 6, "empty"},
         {"read, count refused", [](auto& c) { c.faults.refusals.push_back({3, 1, sim::kIncorrectLength}); },
          {"read", "--port", "{port}"}, 4, "refused", 3},
+        {"read, every page cut short",
+         [](auto& c) { c.faults.replyFaults.push_back({sim::ReplyFaultKind::Reshape, 1, 3, 0, 120}); },
+         {"read", "--port", "{port}"}, 3, "no-answer"},
         {"bad format", {}, {"read", "--format", "csv,pdf", "--port", "{port}"}, 1, "usage"},
     };
     for (const Case& c : cases) {

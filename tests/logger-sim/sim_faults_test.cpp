@@ -76,6 +76,51 @@ TEST_F(SimTest, CorruptsOrDuplicatesReplies) {
     EXPECT_FALSE(client->ReadFrame(200)) << "exactly two copies";
 }
 
+TEST_F(SimTest, ReshapesRepliesToTheLengthAsked) {
+    for (int extra : {120, 0, 127, 129}) {
+        SCOPED_TRACE(extra);
+        SimConfig c = Fast();
+        c.flight.slots = 16;
+        c.faults.replyFaults.push_back({ReplyFaultKind::Reshape, 2, 3, 0, extra});
+        Launch(c);
+        auto whole = client->Ask(Request(3, 0, {0, 0, 8, 0}));
+        auto reshaped = client->Ask(Request(3, 0, {0, 0, 8, 0}));
+        ASSERT_TRUE(whole && reshaped);
+        ASSERT_EQ(whole->body.size(), 144u);
+        ASSERT_EQ(reshaped->body.size(), 16u + extra);
+        EXPECT_TRUE(reshaped->crcOk);
+        // What it keeps is the page's own start; what it adds is zero.
+        const std::size_t kept = std::min<std::size_t>(reshaped->body.size(), 144);
+        EXPECT_TRUE(std::equal(whole->body.begin(), whole->body.begin() + kept, reshaped->body.begin()));
+        for (std::size_t i = kept; i < reshaped->body.size(); ++i) EXPECT_EQ(reshaped->body[i], 0) << i;
+    }
+}
+
+TEST_F(SimTest, OvercountReportsMoreSlotsThanStoredAndTheyReadErased) {
+    SimConfig c = Fast();
+    c.flight.slots = 12;
+    c.faults.overcount = 20;
+    Launch(c);
+    auto count = client->Ask(Request(3, 1));
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->body[5] | (count->body[6] << 8), 32);
+    const auto stored = sim->LogSlots();
+    const auto reported = sim->ReportedSlots();
+    ASSERT_EQ(stored.size(), 12u);
+    ASSERT_EQ(reported.size(), 32u);
+    for (int first : {8, 16, 24}) {
+        auto page = client->Ask(Request(3, 0, {static_cast<std::uint8_t>(first), 0, 8, 0}));
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->body.size(), 144u);
+        for (int k = 0; k < 8; ++k)
+            EXPECT_TRUE(std::equal(reported[first + k].begin(), reported[first + k].end(), page->body.begin() + 16 + 16 * k))
+                << first + k;
+    }
+    for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(reported[i], stored[i]);
+    for (std::size_t i = 12; i < 32; ++i) EXPECT_EQ(reported[i], (LogSlot{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                                         0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
 TEST_F(SimTest, GarbageBeforeRepliesNeverHoldsAStartMarker) {
     SimConfig c = Fast();
     c.faults.garbageBytes = 400;

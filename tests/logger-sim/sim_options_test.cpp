@@ -81,6 +81,18 @@ TEST(SimOptions, FaultSettings) {
     EXPECT_EQ(f.hangUpAfterPages, 3);
     EXPECT_EQ(o.config.faultSeed, 77u);
     EXPECT_DOUBLE_EQ(Parse({"--board-missing", "2"}).config.faults.boardMissingTo, -1);
+
+    const Faults shaped = Parse({"--extra-data", "120:3@3.0", "--extra-data=0", "--overcount", "64"}).config.faults;
+    ASSERT_EQ(shaped.replyFaults.size(), 2u);
+    EXPECT_EQ(shaped.replyFaults[0].kind, ReplyFaultKind::Reshape);
+    EXPECT_EQ(shaped.replyFaults[0].extraBytes, 120);
+    EXPECT_EQ(shaped.replyFaults[0].every, 3);
+    EXPECT_EQ(shaped.replyFaults[0].command, 3);
+    EXPECT_EQ(shaped.replyFaults[0].sub, 0);
+    EXPECT_EQ(shaped.replyFaults[1].extraBytes, 0);
+    EXPECT_EQ(shaped.replyFaults[1].every, 1);
+    EXPECT_EQ(shaped.replyFaults[1].command, -1);
+    EXPECT_EQ(shaped.overcount, 64);
 }
 
 TEST(SimOptions, RecordsFileHoldsWholeSlots) {
@@ -111,6 +123,7 @@ TEST(SimOptions, RejectsBadArguments) {
         {"--drop", "0"},        {"--drop", "2@x"},         {"--split", "0"},        {"--split", "4:5:6"},
         {"--board-missing", "5:4"}, {"--distance", "-1"},  {"--nonfix-percent", "101"}, {"--records", "/nonexistent"},
         {"--bogus"},            {"--no-pacing=1"},         {"--seed", "12abc"},
+        {"--extra-data", "1009"}, {"--extra-data", "8:0"},  {"--extra-data", "8@3"}, {"--overcount", "-1"},
     };
     for (const auto& args : bad) {
         SimOptions o;

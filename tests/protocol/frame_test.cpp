@@ -101,6 +101,7 @@ TEST(RequestFrame, EveryCommandIs26BytesWithUnwrittenBytesFF) {
 // Records which decoders ApplyReply calls.
 class ProbeMsg : public CWingMsg {
 public:
+    std::uint16_t ReplyExtraLength() const override { return extra; }
     bool DecodeReply(const std::uint8_t*, std::uint16_t length) override {
         replyLengths.push_back(length);
         return acceptFields;
@@ -111,6 +112,7 @@ public:
     }
     std::vector<int> replyLengths, extraLengths;
     bool acceptFields = true;
+    std::uint16_t extra = 0;
 };
 
 TEST(ApplyReply, CallsTheDecodersByBodyLength) {
@@ -121,6 +123,7 @@ TEST(ApplyReply, CallsTheDecodersByBodyLength) {
     EXPECT_TRUE(msg.extraLengths.empty());
 
     auto body144 = MakeBody(9, 9, 2, {}, std::vector<std::uint8_t>(128, 7));
+    msg.extra = 128;
     EXPECT_TRUE(msg.ApplyReply(body144.data(), 144));
     EXPECT_THAT(msg.extraLengths, ElementsAreArray({128}));
 
@@ -153,11 +156,64 @@ TEST(ApplyReply, StatusAndOtherTypesKeepDecodedFields) {
     EXPECT_EQ(status.m_statusCode, 8);  // unchanged by a reply of another type
 }
 
-TEST(ApplyReply, ShortBodiesAreNeverReadPastTheirEnd) {
+// A reply is an answer only with the length its command's layout gives: 16 bytes, and
+// for a data reply the command's extra data. Any other length takes nothing: the fields
+// of the last answer stay, and the command keeps waiting for a whole one.
+TEST(ApplyReply, AReplyIsAnAnswerOnlyWithItsCommandsLength) {
+    struct Case {
+        const char* name;
+        CWingMsg* msg;
+        int extra;  // the data reply's extra data
+    };
     CQueryStatus status;
-    std::uint8_t body[6] = {1, 0, 0, 0, 3, 9};
-    EXPECT_TRUE(status.ApplyReply(body, sizeof body));
-    EXPECT_EQ(status.m_statusCode, 9);
+    CGetVersion version;
+    CGetSN sn;
+    CSetRTC rtc;
+    CSetMode mode;
+    CSoftwareSwitch sw;
+    CReadLog read;
+    CQueryLogNumber count;
+    CDeleteLog del;
+    const Case cases[] = {{"Query Staus", &status, 0},      {"Get Version", &version, 0}, {"Get SN", &sn, 128},
+                          {"Set RTC", &rtc, 0},             {"Set Mode", &mode, 0},       {"Set Software Switch", &sw, 0},
+                          {"Read Log", &read, 128},         {"Query Log Number", &count, 0},
+                          {"Delete log", &del, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto ids = std::pair<int, int>(c.msg->m_cmdId, c.msg->m_subId);
+        // A whole answer first, so that what a bad reply would change is in place.
+        auto whole = MakeBody(ids.first, ids.second, 2, std::vector<std::uint8_t>(11, 0x21),
+                              std::vector<std::uint8_t>(c.extra, 0x41));
+        ASSERT_TRUE(c.msg->ApplyReply(whole.data(), static_cast<std::uint16_t>(whole.size())));
+        const std::string textBefore(sn.m_text);
+        const std::vector<std::uint8_t> pageBefore(read.m_page, read.m_page + CReadLog::kPageSize);
+        const std::uint32_t clockBefore = status.m_deviceClock;
+        const std::uint16_t countBefore = count.m_count;
+
+        for (int extra : {0, 1, 8, 120, 127, 129, 144}) {
+            if (extra == c.extra) continue;
+            SCOPED_TRACE(extra);
+            auto body = MakeBody(ids.first, ids.second, 2, std::vector<std::uint8_t>(11, 0x5A),
+                                 std::vector<std::uint8_t>(extra, 0x5A));
+            EXPECT_FALSE(c.msg->ApplyReply(body.data(), static_cast<std::uint16_t>(body.size())));
+        }
+        // A status reply is 16 bytes too; with more it is not an answer either.
+        auto longStatus = MakeBody(ids.first, ids.second, 3, {6}, {0});
+        EXPECT_FALSE(c.msg->ApplyReply(longStatus.data(), static_cast<std::uint16_t>(longStatus.size())));
+        std::uint8_t cut[6] = {static_cast<std::uint8_t>(ids.first), 0, static_cast<std::uint8_t>(ids.second), 0, 3, 9};
+        EXPECT_FALSE(c.msg->ApplyReply(cut, sizeof cut));
+
+        EXPECT_TRUE(c.msg->IsDataReply());
+        EXPECT_EQ(c.msg->m_statusCode, 0);
+        EXPECT_EQ(std::string(sn.m_text), textBefore);
+        EXPECT_EQ(std::vector<std::uint8_t>(read.m_page, read.m_page + CReadLog::kPageSize), pageBefore);
+        EXPECT_EQ(status.m_deviceClock, clockBefore);
+        EXPECT_EQ(count.m_count, countBefore);
+
+        auto refusal = MakeBody(ids.first, ids.second, 3, {6});
+        EXPECT_TRUE(c.msg->ApplyReply(refusal.data(), 16));
+        EXPECT_EQ(c.msg->m_statusCode, 6);
+    }
 }
 
 TEST(Commands, VersionText) {
@@ -193,16 +249,19 @@ TEST(Commands, SerialNumberText) {
     EXPECT_EQ(sn.ToWideText(nullptr), 0);
 }
 
-TEST(Commands, ReadLogPageFromAShortReplyIsZeroFilled) {
+TEST(Commands, ReadLogTakesOnlyAWholePage) {
     CReadLog read;
-    auto full = MakeBody(3, 0, 2, {0}, std::vector<std::uint8_t>(128, 0xEE));
+    std::vector<std::uint8_t> page(128);
+    for (int i = 0; i < 128; ++i) page[i] = static_cast<std::uint8_t>(i + 1);
+    auto full = MakeBody(3, 0, 2, {0}, page);
     ASSERT_TRUE(read.ApplyReply(full.data(), static_cast<std::uint16_t>(full.size())));
-    EXPECT_EQ(read.m_page[127], 0xEE);
-
-    auto shortPage = MakeBody(3, 0, 2, {0}, std::vector<std::uint8_t>(32, 0x11));
-    ASSERT_TRUE(read.ApplyReply(shortPage.data(), static_cast<std::uint16_t>(shortPage.size())));
-    EXPECT_EQ(read.m_page[31], 0x11);
-    for (int i = 32; i < 128; ++i) ASSERT_EQ(read.m_page[i], 0) << i;
+    EXPECT_THAT(std::vector<std::uint8_t>(read.m_page, read.m_page + 128), ElementsAreArray(page));
+    // Handed a part of a page or more than one, the decoder keeps the page it has.
+    const std::vector<std::uint8_t> other(129, 0x11);
+    for (std::uint16_t length : {0, 120, 127, 129}) {
+        EXPECT_FALSE(read.DecodeExtra(other.data(), length)) << length;
+        EXPECT_THAT(std::vector<std::uint8_t>(read.m_page, read.m_page + 128), ElementsAreArray(page)) << length;
+    }
 }
 
 TEST(Commands, LogCount) {

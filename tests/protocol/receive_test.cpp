@@ -153,6 +153,67 @@ TEST(Receive, DuplicateReplyFindsNothingPending) {
     EXPECT_THAT(rx.FrameErrors(), ::testing::ElementsAre(7));
 }
 
+TEST(Receive, AReplyWithoutItsCommandsLengthLeavesTheCommandWaiting) {
+    ReceiveSide rx;
+    CReadLog read;
+    rx.registry.Register(&read);
+    for (int extra : {120, 0, 127, 129}) rx.Feed(DataReply(3, 0, {0}, Bytes(extra, 0x42)));
+    EXPECT_THAT(rx.FrameErrors(), ::testing::ElementsAre(7, 7, 7, 7));
+    EXPECT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 0u);
+    EXPECT_TRUE(rx.registry.IsPending(&read));
+    EXPECT_FALSE(read.m_answerEvent.IsSet());
+
+    rx.Feed(DataReply(3, 0, {0}, Bytes(128, 0x43)));
+    EXPECT_EQ(rx.window.Count(WM_DEVICE_ANSWER), 1u);
+    EXPECT_EQ(read.m_page[0], 0x43);
+}
+
+// A page that repeats the one taken last may be a late copy of it or the true next page
+// (erased flash reads the same every time). The first such reply to a request is passed
+// over; once the request has been written again, a repeat is its answer.
+TEST(Receive, ARepeatedPageIsPassedOverUntilTheRequestIsWrittenAgain) {
+    ReceiveSide rx;
+    CReadLog read;
+    const Bytes pageA = DataReply(3, 0, {0}, Bytes(128, 0xA1));
+    const Bytes pageB = DataReply(3, 0, {0}, Bytes(128, 0xFF));
+    auto request = [&](std::uint16_t first) {
+        read.Reset();
+        read.m_firstIndex = first;
+        rx.registry.Register(&read);
+        read.m_attempt = 1;
+    };
+    auto answers = [&] { return rx.window.Count(WM_DEVICE_ANSWER); };
+
+    request(0);
+    rx.Feed(pageA);
+    ASSERT_EQ(answers(), 1u);
+
+    // A late copy of page 0, then the true page 8.
+    request(8);
+    rx.Feed(pageA);
+    EXPECT_EQ(answers(), 1u);
+    EXPECT_TRUE(rx.registry.IsPending(&read));
+    rx.Feed(pageB);
+    EXPECT_EQ(answers(), 2u);
+    EXPECT_EQ(read.m_page[0], 0xFF);
+
+    // Page 16 reads as page 8 did: passed over however often it comes in the first
+    // attempt, taken when it answers the second.
+    request(16);
+    rx.Feed(pageB);
+    rx.Feed(pageB);
+    EXPECT_EQ(answers(), 2u);
+    read.m_attempt = 2;
+    rx.Feed(pageB);
+    EXPECT_EQ(answers(), 3u);
+    EXPECT_FALSE(rx.registry.IsPending(&read));
+
+    // The next request starts afresh: its first repeat is passed over again.
+    request(24);
+    rx.Feed(pageB);
+    EXPECT_EQ(answers(), 3u);
+}
+
 TEST(Receive, AnAnswerNobodyWaitedForDoesNotAnswerTheNextRequest) {
     // The window's handler held the reader thread until the task had given up, so the
     // answer's signal is left behind; the command's next request must wait for its own.

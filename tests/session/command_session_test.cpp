@@ -225,6 +225,19 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(silent->command, CommandKind::ReadLog);
                      NoFilesAndLinkClosed(rig);
                  }},
+        // Pages that are never whole are never taken: the read fails and says so.
+        ReadCase{"EveryPageCutShort",
+                 [](sim::SimConfig& c) {
+                     c.faults.replyFaults.push_back({sim::ReplyFaultKind::Reshape, 1, 3, 0, 120});
+                 },
+                 ReadRequest::Started,
+                 [](SessionRig& rig) {
+                     auto silent = rig.events.WaitFor<ev::NoAnswer>(0, 8);
+                     ASSERT_TRUE(silent) << ::testing::PrintToString(rig.events.Names());
+                     EXPECT_EQ(silent->command, CommandKind::ReadLog);
+                     NoFilesAndLinkClosed(rig);
+                     EXPECT_EQ(rig.ReceivedCount("Read Log"), 3);
+                 }},
         ReadCase{"HungUpMidway", [](sim::SimConfig& c) { c.faults.hangUpAfterPages = 2; }, ReadRequest::Started,
                  [](SessionRig& rig) {
                      auto silent = rig.events.WaitFor<ev::NoAnswer>(0, 8);
@@ -233,6 +246,87 @@ INSTANTIATE_TEST_SUITE_P(
                      NoFilesAndLinkClosed(rig);
                  }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The saved download against what the logger answers for its count, slot by slot and
+// record by record: the archive, the records and the CSV.
+void ExpectDownloadOf(SessionRig& rig, const std::vector<sim::LogSlot>& slots) {
+    auto saved = rig.events.WaitFor<ev::FilesSaved>(0, 40);
+    ASSERT_TRUE(saved) << ::testing::PrintToString(rig.events.Names());
+    ASSERT_TRUE(saved->failures.empty());
+    auto archive = ReadArchive(saved->archivePath);
+    ASSERT_TRUE(std::holds_alternative<ArchivedDownload>(archive)) << std::get<std::string>(archive);
+    const auto& raw = std::get<ArchivedDownload>(archive).rawSlots;
+    ASSERT_EQ(raw.size(), slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) ASSERT_EQ(raw[i], slots[i]) << "slot " << i;
+    const CLogRecordList expected = test::ExpectedRecords(slots);
+    ASSERT_EQ(rig.session.Records().size(), expected.size());
+    std::vector<std::filesystem::path> csvs;
+    for (const auto& f : FilesUnder(rig.drive))
+        if (f.extension() == ".csv") csvs.push_back(f);
+    ASSERT_EQ(csvs.size(), 1u);
+    EXPECT_EQ(ReadWhole(csvs[0]), test::ExpectedCsv(slots, L"WG1507A0042", L"V 1.2.3.4", 1033));
+}
+
+// How many of the logger's replies carried a fault whose note holds `note`.
+int FaultedReplies(const SessionRig& rig, const std::string& note) {
+    int n = 0;
+    for (const auto& e : rig.simulator.FrameLog()) n += !e.fromPc && e.note.find(note) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+struct PageCase {
+    const char* name;
+    std::function<void(sim::SimConfig&)> setup;
+    int extraRequests;  // -1: one more for each reshaped reply
+};
+
+// Replies to Read Log that are not whole pages, and pages that repeat the one before:
+// each download is the logger's slots, exactly, up to the count it reports.
+TEST(SessionRead, EveryPageIsTheOneAskedForWhateverItsLengthOrLikeness) {
+    auto reshaped = [](int every, int extra) {
+        return [every, extra](sim::SimConfig& c) {
+            c.faults.replyFaults.push_back({sim::ReplyFaultKind::Reshape, every, 3, 0, extra});
+        };
+    };
+    auto erased = [](int pages, int lateEvery) {
+        return [pages, lateEvery](sim::SimConfig& c) {
+            c.faults.overcount = 8 * pages;
+            if (lateEvery > 0) c.faults.replyFaults.push_back({sim::ReplyFaultKind::DuplicateLate, lateEvery, 3, 0});
+        };
+    };
+    const PageCase cases[] = {
+        {"every 3rd page 120 bytes", reshaped(3, 120), -1},
+        {"every 3rd page without its page", reshaped(3, 0), -1},
+        {"every 3rd page 127 bytes", reshaped(3, 127), -1},
+        {"every 3rd page 129 bytes", reshaped(3, 129), -1},
+        {"a late copy of every 2nd page before the true one",
+         [](sim::SimConfig& c) { c.faults.replyFaults.push_back({sim::ReplyFaultKind::DuplicateLate, 2, 3, 0}); }, 0},
+        // The first erased page differs from the last written one; each later one is
+        // the same 128 bytes and is asked for twice.
+        {"two identical erased pages", erased(2, 0), 1},
+        {"three identical erased pages", erased(3, 0), 2},
+        {"eight identical erased pages", erased(8, 0), 7},
+        {"three erased pages, each with a late copy of the one before", erased(3, 1), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto config = QuickLogger(40);
+        config.switchPos = 0;
+        c.setup(config);
+        SessionRig rig(config);
+        ASSERT_TRUE(rig.LinkAndWait());
+        ASSERT_EQ(rig.session.ReadAndSave(), ReadRequest::Started);
+        const auto slots = rig.simulator.ReportedSlots();
+        ExpectDownloadOf(rig, slots);
+        const int pages = static_cast<int>((slots.size() + 7) / 8);
+        const int extra = c.extraRequests >= 0 ? c.extraRequests : FaultedReplies(rig, "bytes of extra data");
+        if (c.extraRequests < 0) {
+            EXPECT_GT(extra, 0);
+        }
+        EXPECT_EQ(rig.ReceivedCount("Read Log"), pages + extra);
+        EXPECT_EQ(rig.events.Count<ev::NoAnswer>(), 0u);
+    }
+}
 
 TEST(SessionRead, ASecondRequestDuringADownloadStartsNothing) {
     auto config = QuickLogger(200);

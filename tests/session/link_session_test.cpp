@@ -77,6 +77,12 @@ INSTANTIATE_TEST_SUITE_P(
                  [](SessionRig& rig) {
                      EXPECT_EQ(rig.ReceivedCount("Set RTC"), 2);
                      EXPECT_EQ(rig.events.Count<ev::ClockWritten>(), 1u);
+                 }},
+        LinkCase{"ClockRejectedTwiceIsWrittenAThirdTime",
+                 [](sim::SimConfig& c) { c.faults.refusals.push_back({2, 0, sim::kParameterError, 2}); },
+                 [](SessionRig& rig) {
+                     EXPECT_EQ(rig.ReceivedCount("Set RTC"), 3);
+                     EXPECT_EQ(rig.events.Count<ev::ClockWritten>(), 1u);
                  }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -196,6 +202,25 @@ std::vector<RefusalCase> LinkRefusals() {
 INSTANTIATE_TEST_SUITE_P(Session, LinkRefusal, ::testing::ValuesIn(LinkRefusals()), [](const auto& info) {
     return std::string(info.param.name) + "Code" + std::to_string(info.param.code);
 });
+
+// A clock the logger turns down (code 6) is written again; turned down on every try, it
+// is reported as that refusal once the tries are over, not as a silence.
+TEST(SessionLink, AClockTurnedDownOnEveryTryIsReportedAsRefusedWithItsCode) {
+    auto config = QuickLogger();
+    config.faults.refusals.push_back({2, 0, sim::kParameterError, 0});
+    SessionRig rig(config);
+    rig.session.Link(rig.port.comNumber);
+    auto refused = rig.events.WaitFor<ev::Refused>(0, 5);
+    ASSERT_TRUE(refused) << ::testing::PrintToString(rig.events.Names());
+    EXPECT_EQ(refused->command, CommandKind::SetClock);
+    EXPECT_EQ(refused->code, sim::kParameterError);
+    ASSERT_TRUE(rig.events.WaitFor<ev::LinkClosed>(0, 5));
+    EXPECT_EQ(rig.events.Count<ev::Refused>(), 1u);
+    EXPECT_EQ(rig.events.Count<ev::NoAnswer>(), 0u);
+    EXPECT_EQ(rig.events.Count<ev::ClockWritten>(), 0u);
+    EXPECT_EQ(rig.ReceivedCount("Set RTC"), 3);
+    EXPECT_FALSE(rig.session.PortOpen());
+}
 
 struct SilenceCase {
     int command;

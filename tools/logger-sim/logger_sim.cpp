@@ -272,6 +272,19 @@ std::vector<LogSlot> LoggerSimulator::LogSlots() const {
     return m_log;
 }
 
+std::vector<LogSlot> LoggerSimulator::ReportedSlots() const {
+    std::lock_guard<std::mutex> lock(m_stateMutex);
+    std::vector<LogSlot> slots = m_log;
+    LogSlot erased;
+    erased.fill(0xFF);
+    slots.resize(std::min<std::size_t>(ReportedCount(), kLogCapacity), erased);
+    return slots;
+}
+
+std::size_t LoggerSimulator::ReportedCount() const {
+    return std::min<std::size_t>(m_log.size() + static_cast<std::size_t>(std::max(0, m_config.faults.overcount)), 0xFFFF);
+}
+
 std::vector<FrameLogEntry> LoggerSimulator::FrameLog() const {
     std::lock_guard<std::mutex> lock(m_logMutex);
     return m_frameLog;
@@ -557,8 +570,10 @@ void LoggerSimulator::HandleRequest(const std::vector<std::uint8_t>&, const std:
         fields = Format("page slots %d-%d of %zu stored", first, first + 7, m_log.size());
     } else if (command == 3 && sub == 1) {
         std::lock_guard<std::mutex> lock(m_stateMutex);
-        PutU16(&reply[5], static_cast<std::uint16_t>(m_log.size()));
-        fields = Format("count=%zu", m_log.size());
+        const std::size_t count = ReportedCount();
+        PutU16(&reply[5], static_cast<std::uint16_t>(count));
+        fields = count == m_log.size() ? Format("count=%zu", count)
+                                       : Format("count=%zu (%zu stored)", count, m_log.size());
     } else if (command == 3 && sub == 2) {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         m_log.clear();
@@ -589,8 +604,8 @@ void LoggerSimulator::SendData(int command, int sub, const std::vector<std::uint
 void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, const std::vector<std::uint8_t>& body,
                                 const std::string& fields) {
     const Faults& faults = m_config.faults;
-    std::vector<std::uint8_t> frame = BuildFrame(body);
     bool drop = false, corrupt = false, duplicate = false, late = false;
+    int extraBytes = -1;  // >= 0: the reply is reshaped to carry this much after 16 bytes
     {
         std::lock_guard<std::mutex> lock(m_stateMutex);
         for (std::size_t i = 0; i < faults.replyFaults.size(); ++i) {
@@ -602,8 +617,12 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
             if (f.kind == ReplyFaultKind::Corrupt) corrupt = true;
             if (f.kind == ReplyFaultKind::Duplicate) duplicate = true;
             if (f.kind == ReplyFaultKind::DuplicateLate) late = true;
+            if (f.kind == ReplyFaultKind::Reshape) extraBytes = std::max(0, f.extraBytes);
         }
     }
+    std::vector<std::uint8_t> shaped = body;
+    if (extraBytes >= 0) shaped.resize(16 + static_cast<std::size_t>(extraBytes), 0);
+    std::vector<std::uint8_t> frame = BuildFrame(shaped);
     if (corrupt) frame[4] ^= 0xFF;
 
     std::vector<std::uint8_t> garbage;
@@ -619,6 +638,7 @@ void LoggerSimulator::SendReply(int command, int sub, int type, int statusCode, 
         if (corrupt) addNote("checksum corrupted");
         if (duplicate) addNote("duplicated");
         if (late) addNote("copy held for the next request");
+        if (extraBytes >= 0) addNote(std::to_string(extraBytes) + " bytes of extra data");
         if (!garbage.empty()) addNote(std::to_string(garbage.size()) + " garbage bytes before");
         if (faults.splitMaxChunk > 0) addNote("split");
         if (faults.replyDelayMs > 0) addNote("delayed " + std::to_string(faults.replyDelayMs) + " ms");

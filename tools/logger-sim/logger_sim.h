@@ -45,17 +45,20 @@ struct Refusal {
     int times = 0;
 };
 
-enum class ReplyFaultKind { Drop, Corrupt, Duplicate, DuplicateLate };
+enum class ReplyFaultKind { Drop, Corrupt, Duplicate, DuplicateLate, Reshape };
 
 // Applies to every `every`-th reply, counting all replies or (command >= 0) only the
 // replies to that command and sub id. Corrupt flips the checksum; Duplicate sends the
 // frame twice; DuplicateLate sends the copy when the next request has arrived, just
-// before answering that one, so the copy reaches the PC after its next request.
+// before answering that one, so the copy reaches the PC after its next request; Reshape
+// sends `extraBytes` bytes after the 16-byte body instead of what the reply carries
+// (cut short, or padded with zeros).
 struct ReplyFault {
     ReplyFaultKind kind = ReplyFaultKind::Drop;
     int every = 1;
     int command = -1;
     int sub = -1;
+    int extraBytes = 0;
 };
 
 struct Faults {
@@ -70,6 +73,8 @@ struct Faults {
     double boardMissingTo = -1;    // after Start until this many (both < 0: never)
     int hangUpAfterPages = -1;   // >= 0: answer this many Read Log requests, then hang up
                                  // when the next one arrives (the port disappears)
+    int overcount = 0;           // Query Log Number reports this many slots more than are
+                                 // stored; Read Log answers them as erased flash (0xFF)
 };
 
 struct SimConfig {
@@ -154,6 +159,9 @@ public:
 
     DeviceState State() const;
     std::vector<LogSlot> LogSlots() const;
+    // The slots a download of the reported count gets: the stored ones, then erased
+    // flash (all 0xFF) up to the count the logger reports (at most the flash's 2048).
+    std::vector<LogSlot> ReportedSlots() const;
     // The fancier moves the logger's switch: later status answers report `position`.
     void SetSwitch(std::uint8_t position);
 
@@ -187,6 +195,7 @@ private:
     void CloseFds();
     double Seconds() const;
     std::uint32_t DeviceClock() const;  // needs m_stateMutex
+    std::size_t ReportedCount() const;  // needs m_stateMutex
     // The entry's index in the frame log.
     std::size_t AddLog(FrameLogEntry entry);
     void MarkSent(std::size_t index);

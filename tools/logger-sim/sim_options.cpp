@@ -9,6 +9,9 @@
 namespace wing::sim {
 namespace {
 
+// The most a reply can carry after its 16-byte body: the logger takes bodies of up to 1024 bytes.
+constexpr long long kMaxExtraBytes = 1024 - 16;
+
 std::optional<long long> Integer(const std::string& text, long long lo, long long hi) {
     if (text.empty()) return std::nullopt;
     char* end = nullptr;
@@ -86,12 +89,14 @@ const char* SimUsage() {
            "  --corrupt N[@C.S]        corrupt the checksum of every Nth reply\n"
            "  --duplicate N[@C.S]      send every Nth reply twice\n"
            "  --duplicate-late N[@C.S] send every Nth reply again when the next request arrives\n"
+           "  --extra-data B[:N][@C.S] every (Nth) reply carries B bytes after its 16-byte body\n"
            "  --garbage N              N random bytes before every reply\n"
            "  --garbage-stream         random bytes without pause between replies\n"
            "  --split MAX[:MS]         replies in random chunks of 1..MAX bytes, MS apart\n"
            "  --delay MS               wait MS before every reply\n"
            "  --board-missing FROM[:TO]  status refused with code 8 between these seconds\n"
            "  --hangup-after K         answer K Read Log requests, hang up at the next\n"
+           "  --overcount N            report N slots more than stored; they read as erased\n"
            "  --fault-seed N           seed of garbage bytes and chunk sizes\n"
            "Other:\n"
            "  --no-pacing              send at full speed instead of 115200 baud\n"
@@ -210,6 +215,20 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         else if (name == "--corrupt") ok = replyFault(ReplyFaultKind::Corrupt);
         else if (name == "--duplicate") ok = replyFault(ReplyFaultKind::Duplicate);
         else if (name == "--duplicate-late") ok = replyFault(ReplyFaultKind::DuplicateLate);
+        else if (name == "--extra-data") {
+            if (!take()) return bad("needs a value");
+            ReplyFault rf;
+            rf.kind = ReplyFaultKind::Reshape;
+            auto at = value.find('@');
+            auto parts = Split(value.substr(0, at), ':');
+            auto bytes = Integer(parts[0], 0, kMaxExtraBytes);
+            auto every = parts.size() == 2 ? Integer(parts[1], 1, 1000000) : std::optional<long long>(1);
+            if (parts.size() > 2 || !bytes || !every) return bad();
+            rf.extraBytes = static_cast<int>(*bytes);
+            rf.every = static_cast<int>(*every);
+            if (at != std::string::npos && !CommandIds(value.substr(at + 1), rf.command, rf.sub)) return bad();
+            f.replyFaults.push_back(rf);
+        }
         else if (name == "--garbage") ok = integer(0, 4096, f.garbageBytes);
         else if (name == "--garbage-stream" && flag()) f.garbageStream = true;
         else if (name == "--split") {
@@ -230,6 +249,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             f.boardMissingFrom = *from;
             f.boardMissingTo = *to;
         } else if (name == "--hangup-after") ok = integer(0, 0xFFFF, f.hangUpAfterPages);
+        else if (name == "--overcount") ok = integer(0, 0xFFFF, f.overcount);
         else if (name == "--fault-seed") ok = integer(0, 0xFFFFFFFFLL, c.faultSeed);
         else if (name == "--no-pacing" && flag()) c.pacing = false;
         else if (name == "--frame-log") ok = take() ? (options.frameLog = value, true) : bad("needs a value");
