@@ -98,12 +98,14 @@ std::filesystem::path ProgramConfigPath() {
     return std::filesystem::path(dir + kConfigFileName);
 }
 
-std::string SettingsFilesHelp() {
+std::string SettingsFilesHelp(const std::filesystem::path& given) {
     const auto candidates = ConfigCandidates();
-    const std::filesystem::path inForce = FindConfigFile(candidates).path;
-    std::string out = "Settings are read from the first of these files that exists:\n";
+    const std::filesystem::path inForce = given.empty() ? FindConfigFile(candidates).path : given;
+    std::string out = given.empty() ? "Settings are read from the first of these files that exists:\n"
+                                    : "Settings are read from the file given with --config, not from the first of "
+                                      "these files that exists:\n  * " + given.string() + "\n";
     for (const auto& c : candidates)
-        out += (c.path == inForce ? "  * " : "    ") + c.path.string() + "\n";
+        out += (given.empty() && c.path == inForce ? "  * " : "    ") + c.path.string() + "\n";
     out += "(* the file in force). The Settings window writes " + UserConfigPath().string() + "\n";
     return out;
 }
