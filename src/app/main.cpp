@@ -12,6 +12,7 @@
 #include "framework/message_box_qt.h"
 #include "framework/qt_text.h"
 #include "settings/config.h"
+#include "settings/config_writer.h"
 
 namespace wing {
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("wing-utility"));
     // The window ends the run itself; closing the last window must not quit under it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // A settings save killed part-way left its temporary file; this start clears it.
+    wing::RemoveStaleSettingsTempFiles();
     wing::CWingUtilityApp theApp;
     theApp.InitInstance();
     return 0;

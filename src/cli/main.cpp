@@ -70,9 +70,8 @@ int main(int argc, char** argv) {
 
     Context ctx;
     ctx.configPath = ConfigFilePath().string();
-    CLI::App app{"wing-utility-cli: link, set, read and save the pigeon GPS logger without the window.\n\n" +
-                     SettingsFilesHelp(),
-                 "wing-utility-cli"};
+    const std::string about = "wing-utility-cli: link, set, read and save the pigeon GPS logger without the window.\n\n";
+    CLI::App app{about + SettingsFilesHelp(), "wing-utility-cli"};
     app.footer(kExitCodes);
     app.require_subcommand(1);
     std::string lang;
@@ -130,6 +129,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        if (!configFile.empty()) app.description(about + SettingsFilesHelp(configFile));  // --help names it
         return app.exit(e) == 0 ? 0 : static_cast<int>(Exit::Usage);
     }
 

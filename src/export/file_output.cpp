@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,8 +64,9 @@ bool AllDigits(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The writer's process id when `name` is ".<file>.<pid>.<counter>.<8 hex>.tmp", else 0.
-long TempNameWriter(std::string_view name) {
+// The writer's process id when `name` is ".<file>.<pid>.<counter>.<8 hex>.tmp", else 0;
+// `file` gets <file>.
+long TempNameWriter(std::string_view name, std::string_view* file = nullptr) {
     constexpr std::string_view kEnd = ".tmp";
     if (name.size() < 2 + kEnd.size() || name[0] != '.' || !name.ends_with(kEnd)) return 0;
     name.remove_suffix(kEnd.size());
@@ -79,12 +81,26 @@ long TempNameWriter(std::string_view name) {
     if (parts[0].size() != 8 || !std::all_of(parts[0].begin(), parts[0].end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
         return 0;
     if (!AllDigits(parts[1]) || !AllDigits(parts[2]) || parts[2].size() > 10) return 0;
+    if (file != nullptr) *file = name.substr(1);
     return std::strtol(std::string(parts[2]).c_str(), nullptr, 10);
+}
+
+// Gives the open file `fd` the mode, owner and group of the regular file at `target`,
+// when there is one. The owner first: a change of owner clears set-id bits.
+int TakeAttributes(int fd, const fs::path& target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISREG(st.st_mode)) return 0;
+    struct stat own {};
+    if (::fstat(fd, &own) != 0) return errno;
+    if ((own.st_uid != st.st_uid || own.st_gid != st.st_gid) && ::fchown(fd, st.st_uid, st.st_gid) != 0) return errno;
+    if (::fchmod(fd, st.st_mode & 07777) != 0) return errno;
+    return 0;
 }
 
 }  // namespace
 
-bool ReplaceFileContents(const fs::path& target, std::string_view data, std::string* why) {
+bool ReplaceFileContents(const fs::path& target, std::string_view data, std::string* why, KeepAttributes keep) {
     if (target.empty() || !target.has_filename()) return Fail(why, ENOENT);
     const fs::path dir = target.parent_path();
     static std::atomic<unsigned> counter{0};
@@ -102,8 +118,8 @@ bool ReplaceFileContents(const fs::path& target, std::string_view data, std::str
     }
     if (fd < 0) return Fail(why, EEXIST);
 
-    int error = 0;
-    if (!WriteAll(fd, data) || ::fsync(fd) != 0) error = errno;
+    int error = keep == KeepAttributes::ModeAndOwner ? TakeAttributes(fd, target) : 0;
+    if (error == 0 && (!WriteAll(fd, data) || ::fsync(fd) != 0)) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
@@ -190,11 +206,13 @@ std::optional<ExportFailure> WriteExportFile(std::wstring_view windowsName, std:
     return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
 }
 
-void RemoveStaleTempFiles(const fs::path& dir) {
+void RemoveStaleTempFiles(const fs::path& dir, std::string_view forFile) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const long pid = TempNameWriter(it->path().filename().string());
-        if (pid <= 0 || pid == ::getpid()) continue;
+        const std::string name = it->path().filename().string();
+        std::string_view file;
+        const long pid = TempNameWriter(name, &file);
+        if (pid <= 0 || pid == ::getpid() || (!forFile.empty() && file != forFile)) continue;
         // A writer that still runs (another window, another user's session) keeps its file.
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
         std::error_code fileEc;

@@ -19,11 +19,18 @@ struct ExportFailure {
     std::wstring reason;
 };
 
+// What a replaced file keeps of the one it replaces. The exports and the archive start
+// afresh; the settings keep their mode and owner (a private file stays private).
+enum class KeepAttributes { None, ModeAndOwner };
+
 // Writes `data` to a new file beside `target` and renames it over `target` once it
 // is complete and flushed, so a failure (disk full, no rights, missing folder)
 // leaves any earlier file untouched. False on any failure, with the system's reason
-// in `why` when given; the partial file is removed.
-bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data, std::string* why = nullptr);
+// in `why` when given; the partial file is removed. With KeepAttributes::ModeAndOwner
+// the new file gets the mode, owner and group of the regular file at `target` before
+// anything is written to it, and the write fails when the system refuses them.
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view data, std::string* why = nullptr,
+                         KeepAttributes keep = KeepAttributes::None);
 
 // An open file descriptor, closed with the object.
 class UniqueFd {
@@ -55,8 +62,9 @@ inline constexpr std::size_t kTempNameExtraBytes = 1 + 1 + 10 + 1 + 10 + 1 + 8 +
 
 // Removes temporary files of ours that a save killed part-way left in `dir`: names of
 // the temporary pattern whose writing process is gone and that are older than this
-// process. Anything else in the folder is left alone.
-void RemoveStaleTempFiles(const std::filesystem::path& dir);
+// process; with `forFile`, only the temporary names of that file. Anything else in the
+// folder is left alone.
+void RemoveStaleTempFiles(const std::filesystem::path& dir, std::string_view forFile = {});
 
 // Device text made safe as part of a file name: path separators, control characters
 // and the characters Windows forbids in names become '_', and a text of dots only

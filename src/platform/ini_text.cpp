@@ -8,15 +8,28 @@
 
 namespace wing {
 
+namespace {
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+}
+
 std::size_t IniLineLimit() {
     // inih keeps INI_MAX_LINE - 1 bytes with the line end; one more for a '=' the
     // profile reader may add to a key without a value.
     return INI_MAX_LINE - 3;
 }
 
+bool IniBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\0'; }
+
+std::size_t IniTextStart(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size() && IniBlank(text[start])) ++start;
+    if (text.substr(start, kUtf8Bom.size()) == kUtf8Bom) start += kUtf8Bom.size();
+    return start;
+}
+
 std::string IniSafeLine(std::string_view line) {
     std::size_t start = 0;
-    while (start < line.size() && (line[start] == ' ' || line[start] == '\t' || line[start] == '\0')) ++start;
+    while (start < line.size() && IniBlank(line[start])) ++start;
     line.remove_prefix(start);
     if (line.size() > IniLineLimit()) line = line.substr(0, IniLineLimit());
     std::string out(line);
@@ -26,8 +39,9 @@ std::string IniSafeLine(std::string_view line) {
 }
 
 std::string IniSafeText(std::string_view text) {
-    std::string out;
-    out.reserve(std::min<std::size_t>(text.size(), 1u << 20) + 1);
+    text.remove_prefix(IniTextStart(text));
+    std::string out = "\n";
+    out.reserve(std::min<std::size_t>(text.size(), 1u << 20) + 2);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);

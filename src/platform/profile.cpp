@@ -2,7 +2,8 @@
 
 #include <ini.h>
 
-#include <cstdlib>
+#include <charconv>
+#include <unordered_set>
 
 #include "platform/ini_text.h"
 #include "platform/settings_file.h"
@@ -12,12 +13,24 @@ namespace wing {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IniBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IniBlank(s.back())) s.remove_suffix(1);
     return s;
+}
+
+// A value as the reader gives it: one pair of enclosing quotes taken off.
+std::string_view Unquoted(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::string FoldedName(std::string_view name) {
+    std::string out(name);
+    for (auto& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
 }  // namespace
@@ -61,10 +74,12 @@ std::string ProfileTextFromBytes(const std::string& raw) {
 int ProfileHandler(void* user, const char* section, const char* name, const char* value) {
     auto* self = static_cast<ProfileFile*>(user);
     // Section headers were rewritten to "[<index>]"; keys before the first header have
-    // an empty section and belong to none.
+    // an empty section and belong to none, and so would keys under any other header.
     if (section == nullptr || *section == '\0' || name == nullptr) return 1;
-    const std::size_t index = std::strtoul(section, nullptr, 10);
-    if (index >= self->sections_.size()) return 1;
+    const std::string_view digits(section);
+    std::size_t index = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+    if (error != std::errc() || end != digits.data() + digits.size() || index >= self->sections_.size()) return 1;
     self->sections_[index].keys.emplace_back(Trim(name), value ? Trim(value) : std::string_view());
     return 1;
 }
@@ -73,18 +88,19 @@ void ProfileFile::Parse(std::string_view text) {
     sections_.clear();
     // Each line is left-trimmed (an indented line is a line of its own, never a
     // continuation) and each header becomes "[<index>]", so a repeated section stays
-    // distinct and its name survives whatever characters it holds.
-    std::string prepared;
+    // distinct and its name survives whatever characters it holds. The text starts where
+    // the editor's does, and the prepared text with an empty line, so that inih takes no
+    // byte-order mark of its own.
+    text.remove_prefix(IniTextStart(text));
+    std::string prepared = "\n";
     prepared.reserve(text.size() + 16);
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (start == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
         // A 10 MB line stays one line, a NUL ends nothing but its own line.
-        const std::string safe = IniSafeLine(Trim(line));
-        line = Trim(safe);
+        const std::string safe = IniSafeLine(text.substr(start, end - start));
+        std::string_view line = Trim(safe);
         if (!line.empty() && line.front() == '[') {
             std::string_view name = line.substr(1);
             const std::size_t close = name.find(']');
@@ -121,16 +137,23 @@ std::optional<std::string> ProfileFile::GetString(std::string_view section,
                                                   std::string_view key) const {
     for (const auto& s : sections_) {
         if (!ProfileNamesEqual(s.name, section)) continue;
-        for (const auto& [name, value] : s.keys) {
-            if (!ProfileNamesEqual(name, key)) continue;
-            std::string_view v = value;
-            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-                v = v.substr(1, v.size() - 2);
-            return std::string(v);
-        }
+        for (const auto& [name, value] : s.keys)
+            if (ProfileNamesEqual(name, key)) return std::string(Unquoted(value));
         return std::nullopt;  // only the first section of a name is searched
     }
     return std::nullopt;
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileFile::Values(std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const auto& s : sections_) {
+        if (!ProfileNamesEqual(s.name, section)) continue;
+        std::unordered_set<std::string> seen;
+        for (const auto& [name, value] : s.keys)
+            if (seen.insert(FoldedName(name)).second) values.emplace_back(name, Unquoted(value));
+        break;  // only the first section of a name is searched
+    }
+    return values;
 }
 
 std::vector<std::string> ProfileFile::KeyNames(std::string_view section) const {

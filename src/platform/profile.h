@@ -27,6 +27,10 @@ public:
     // The value read as a number with GetPrivateProfileInt's rules; `defaultValue` (as
     // an unsigned bit pattern) when the key is absent or its value empty.
     unsigned GetInt(std::string_view section, std::string_view key, int defaultValue) const;
+    // Each key of `section` with its value as GetString gives it, in file order; of a
+    // repeated name only the first, the one GetString takes. One pass, for sections of
+    // many thousand keys.
+    std::vector<std::pair<std::string, std::string>> Values(std::string_view section) const;
     // The names of the keys of `section`, in file order (repeated names included).
     std::vector<std::string> KeyNames(std::string_view section) const;
 

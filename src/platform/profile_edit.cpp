@@ -1,5 +1,6 @@
 #include "platform/profile_edit.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/ini_text.h"
@@ -8,18 +9,17 @@
 namespace wing {
 namespace {
 
-// What the reader sees as blank around names and values.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\0'; }
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 enum class LineKind { Blank, Header, Comment, Key, Other };
 
-// One line of the text: [start, end) without its '\n', `next` where the following starts.
+// One line of the text: [start, end) without its '\n', `next` where the following starts,
+// `head` where the reader's view of it starts (after blanks, and on the first line where
+// the text starts) and `viewEnd` where the reader cuts it.
 struct Line {
     std::size_t start = 0;
     std::size_t end = 0;
     std::size_t next = 0;
+    std::size_t head = 0;
+    std::size_t viewEnd = 0;
     LineKind kind = LineKind::Other;
     std::string_view name;        // a header's section name or a key's name
     std::size_t nameEnd = 0;      // a bare key's name ends here (no '=')
@@ -27,14 +27,14 @@ struct Line {
 };
 
 std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IniBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IniBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
-// Classifies one line as the reader would: inih finds a key's '=' or ':' unless an
-// inline comment (';' after a blank) comes first, and a line with neither is a key
-// without a value.
+// Classifies one line as the reader would, on what the reader keeps of it (IniSafeLine):
+// inih finds a key's '=' or ':' unless an inline comment (';' after a blank) comes first,
+// and a line with neither is a key without a value.
 Line ReadLine(std::string_view text, std::size_t start) {
     Line line;
     line.start = start;
@@ -42,14 +42,16 @@ Line ReadLine(std::string_view text, std::size_t start) {
     if (line.end == std::string_view::npos) line.end = text.size();
     line.next = line.end < text.size() ? line.end + 1 : text.size();
 
-    std::size_t i = start;
-    if (start == 0 && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) i += kUtf8Bom.size();
-    while (i < line.end && IsBlank(text[i])) ++i;
-    if (i == line.end) {
+    std::size_t i = start == 0 ? std::min(IniTextStart(text), line.end) : start;
+    while (i < line.end && IniBlank(text[i])) ++i;
+    line.head = i;
+    line.viewEnd = std::min(line.end, i + IniLineLimit());
+    while (line.viewEnd > i && IniBlank(text[line.viewEnd - 1])) --line.viewEnd;
+    if (i == line.viewEnd) {
         line.kind = LineKind::Blank;
         return line;
     }
-    const std::string_view rest = text.substr(i, line.end - i);
+    const std::string_view rest = text.substr(i, line.viewEnd - i);
     if (rest.front() == '[') {
         std::string_view name = rest.substr(1);
         if (const std::size_t close = name.find(']'); close != std::string_view::npos) name = name.substr(0, close);
@@ -62,7 +64,7 @@ Line ReadLine(std::string_view text, std::size_t start) {
         return line;
     }
     bool wasSpace = false;
-    for (std::size_t k = i; k < line.end; ++k) {
+    for (std::size_t k = i; k < line.viewEnd; ++k) {
         const char c = text[k];
         if (c == '=' || c == ':') {
             line.kind = LineKind::Key;
@@ -71,7 +73,7 @@ Line ReadLine(std::string_view text, std::size_t start) {
             return line;
         }
         if (c == ';' && wasSpace) return line;  // a comment before any '=': no key
-        wasSpace = c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+        wasSpace = IniBlank(c);
     }
     line.kind = LineKind::Key;
     line.name = TrimBlanks(rest);
@@ -117,9 +119,7 @@ SectionSpan FindSection(const std::vector<Line>& lines, std::string_view section
 // user who writes the file by hand would put the key.
 bool IsCommentedKey(std::string_view text, const Line& line, std::string_view key) {
     if (line.kind != LineKind::Comment) return false;
-    std::string_view rest = TrimBlanks(text.substr(line.start, line.end - line.start));
-    if (line.start == 0 && rest.substr(0, kUtf8Bom.size()) == kUtf8Bom) rest.remove_prefix(kUtf8Bom.size());
-    rest.remove_prefix(1);
+    std::string_view rest = text.substr(line.head + 1, line.viewEnd - line.head - 1);
     const std::size_t delimiter = rest.find_first_of("=:");
     return delimiter != std::string_view::npos && ProfileNamesEqual(TrimBlanks(rest.substr(0, delimiter)), key);
 }
@@ -129,28 +129,42 @@ std::string LineEnd(std::string_view text) {
     return lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r' ? "\r\n" : "\n";
 }
 
-// The line with its value replaced; an inline comment after the old value stays.
+// The line with its value replaced; an inline comment after the old value stays. When
+// the line's spacing would push the value past the reader's cut, the line becomes
+// "name=value" (after what leads it), which ProfileValueFits values always fit.
 std::string WithValue(std::string_view text, const Line& line, std::string_view value) {
-    if (line.delimiter == std::string_view::npos) {
-        std::string out(text.substr(line.start, line.nameEnd - line.start));
+    std::size_t v = line.nameEnd;  // a key without a delimiter: the value follows its name
+    std::size_t valueEnd = line.nameEnd;
+    std::string_view delimiter = "=";
+    if (line.delimiter != std::string_view::npos) {
+        // As inih reads it: an inline comment is a ';' after a blank, looked for from
+        // just after the delimiter; the value is what lies between, trimmed.
+        valueEnd = line.end;
+        bool wasSpace = false;
+        for (std::size_t k = line.delimiter + 1; k < line.end; ++k) {
+            if (text[k] == ';' && wasSpace) {
+                valueEnd = k;
+                break;
+            }
+            wasSpace = IniBlank(text[k]);
+        }
+        v = line.delimiter + 1;
+        while (valueEnd > v && IniBlank(text[valueEnd - 1])) --valueEnd;
+        while (v < valueEnd && IniBlank(text[v])) ++v;
+        delimiter = {};
+        // A value that starts with ';' must not follow a blank, or it reads as a comment.
+        if (!value.empty() && value.front() == ';') v = line.delimiter + 1;
+    }
+    if (v - line.head + delimiter.size() + value.size() > IniLineLimit()) {
+        std::string out(text.substr(line.start, line.head - line.start));
+        out += line.name;
         out += '=';
         out += value;
-        out += text.substr(line.nameEnd, line.end - line.nameEnd);
+        if (line.end > line.start && text[line.end - 1] == '\r') out += '\r';
         return out;
     }
-    std::size_t v = line.delimiter + 1;
-    while (v < line.end && IsBlank(text[v]) && text[v] != '\r') ++v;
-    std::size_t valueEnd = line.end;
-    bool wasSpace = false;
-    for (std::size_t k = v; k < line.end; ++k) {
-        if (text[k] == ';' && wasSpace) {
-            valueEnd = k;
-            break;
-        }
-        wasSpace = IsBlank(text[k]);
-    }
-    while (valueEnd > v && IsBlank(text[valueEnd - 1])) --valueEnd;
     std::string out(text.substr(line.start, v - line.start));
+    out += delimiter;
     out += value;
     out += text.substr(valueEnd, line.end - valueEnd);
     return out;
@@ -207,7 +221,7 @@ bool ProfileValueFits(std::string_view key, std::string_view value) {
     for (char c : value) {
         if (c == '\n' || c == '\r' || c == '\0') return false;
         if (c == ';' && wasSpace) return false;
-        wasSpace = IsBlank(c);
+        wasSpace = IniBlank(c);
     }
     return true;
 }

@@ -13,7 +13,8 @@
 namespace wing {
 
 // Gives `key` in `section` the value `value`. On the key's line only the value changes:
-// the name, the blanks around '=' and an inline comment after the value stay. A key the
+// the name, the blanks around '=' and an inline comment after the value stay, unless
+// they would push the value past the reader's cut: the line is then "name=value". A key the
 // section lacks gets a line after its commented-out line (";Server=..."), else after the
 // section's last key, else after its header; a section the text lacks is added at the end. Added lines end as the text's
 // first line does ("\r\n" or "\n").

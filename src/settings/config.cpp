@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
+#include <unordered_map>
 
 #include "platform/device_map.h"
 #include "platform/message_box.h"
@@ -27,20 +29,23 @@ bool Exists(const std::filesystem::path& path) {
 
 // Loft and LoftName, then Loft<n> / LoftName<n> in the order of n (gaps allowed). A loft
 // without a position is none: the file that ships names "Loft" and leaves its position
-// to the fancier.
+// to the fancier. The section is read in one pass: a file may hold many thousand lofts.
 std::vector<LoftEntry> ReadLofts(const ProfileFile& profile) {
-    std::map<unsigned, std::string> numbered;
-    for (const std::string& key : profile.KeyNames("Flight"))
-        if (unsigned n = NumberedLoftKey(key, "Loft")) numbered.emplace(n, key);
-    numbered.emplace(1, "Loft");
+    std::map<unsigned, std::string> positions;
+    std::unordered_map<std::string, std::string> names;  // by the name's key, lower case
+    for (const auto& [key, value] : profile.Values("Flight")) {
+        std::string folded = key;
+        for (auto& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (folded == "loft") positions.emplace(1, value);
+        else if (unsigned n = NumberedLoftKey(key, "Loft")) positions.emplace(n, value);
+        else if (folded.starts_with("loftname")) names.emplace(std::move(folded), value);
+    }
     std::vector<LoftEntry> lofts;
-    for (const auto& [n, key] : numbered) {
-        const auto position = profile.GetString("Flight", key);
-        if (!position || position->empty()) continue;
-        const std::string nameKey = n == 1 ? std::string("LoftName") : "LoftName" + std::to_string(n);
-        auto name = profile.GetString("Flight", nameKey);
-        if (!name || name->empty()) name = DefaultLoftName(n - 1);
-        lofts.push_back(LoftEntry{*name, *position});
+    for (const auto& [n, position] : positions) {
+        if (position.empty()) continue;
+        const auto name = names.find(n == 1 ? std::string("loftname") : "loftname" + std::to_string(n));
+        lofts.push_back(LoftEntry{name != names.end() && !name->second.empty() ? name->second : DefaultLoftName(n - 1),
+                                  position});
     }
     return lofts;
 }
@@ -93,12 +98,14 @@ std::filesystem::path ProgramConfigPath() {
     return std::filesystem::path(dir + kConfigFileName);
 }
 
-std::string SettingsFilesHelp() {
+std::string SettingsFilesHelp(const std::filesystem::path& given) {
     const auto candidates = ConfigCandidates();
-    const std::filesystem::path inForce = FindConfigFile(candidates).path;
-    std::string out = "Settings are read from the first of these files that exists:\n";
+    const std::filesystem::path inForce = given.empty() ? FindConfigFile(candidates).path : given;
+    std::string out = given.empty() ? "Settings are read from the first of these files that exists:\n"
+                                    : "Settings are read from the file given with --config, not from the first of "
+                                      "these files that exists:\n  * " + given.string() + "\n";
     for (const auto& c : candidates)
-        out += (c.path == inForce ? "  * " : "    ") + c.path.string() + "\n";
+        out += (given.empty() && c.path == inForce ? "  * " : "    ") + c.path.string() + "\n";
     out += "(* the file in force). The Settings window writes " + UserConfigPath().string() + "\n";
     return out;
 }

@@ -83,8 +83,9 @@ std::filesystem::path UserConfigPath();
 std::filesystem::path ProgramConfigPath();
 
 // The lines `--help` prints about the settings: each place in lookup order, the one in
-// force marked, and the file the settings window writes.
-std::string SettingsFilesHelp();
+// force marked, and the file the settings window writes. A file `given` on the command
+// line is the one in force instead, and is marked as such.
+std::string SettingsFilesHelp(const std::filesystem::path& given = {});
 
 // Reads the profile file at `path`. When it is absent, string 169 in `langId` is shown in
 // a message box (OK only, the application's name as caption) and, after the box closes,

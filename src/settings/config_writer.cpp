@@ -1,6 +1,7 @@
 #include "settings/config_writer.h"
 
 #include <cctype>
+#include <cerrno>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -77,6 +78,39 @@ std::string WriteLofts(std::string text, const ProfileFile& profile, const Confi
 
 std::string Reason(const std::error_code& ec) { return ec.message(); }
 
+// The file a write to `target` lands in: `target`, or what its chain of links ends in
+// (which need not exist yet). Nothing, with the reason, for a chain that does not end.
+std::optional<fs::path> WriteTarget(const fs::path& target, std::string* why) {
+    fs::path path = target;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) {
+            *why = Reason(ec);
+            return std::nullopt;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    *why = std::generic_category().message(ELOOP);
+    return std::nullopt;
+}
+
+// The first value of `config` that `text` does not give back as a file holding only
+// `config`'s values would: its "[Section] Key" name.
+std::optional<std::string> ValueNotReadBack(std::string_view text, const Config& config) {
+    ProfileFile written, plain;
+    written.Parse(text);
+    plain.Parse(ConfigText("", config));
+    const Config got = ConfigFromProfile(written);
+    const Config want = ConfigFromProfile(plain);
+    const std::vector<Entry> a = ScalarEntries(got), b = ScalarEntries(want);
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].value != b[i].value) return "[" + std::string(a[i].section) + "] " + a[i].key;
+    if (got.lofts != want.lofts) return std::string("[Flight] Loft");
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string ConfigText(std::string_view base, const Config& config) {
@@ -102,6 +136,13 @@ std::optional<std::string> UnstorableValue(const Config& config) {
     return std::nullopt;
 }
 
+void RemoveStaleSettingsTempFiles(const fs::path& target) {
+    std::string ignored;
+    if (const auto path = WriteTarget(target, &ignored))
+        RemoveStaleTempFiles(path->parent_path().empty() ? fs::path(".") : path->parent_path(),
+                             path->filename().string());
+}
+
 bool SaveUserConfig(const Config& config, const fs::path& inForce, std::string* why, const fs::path& target) {
     auto fail = [why](std::string reason) {
         if (why != nullptr) *why = std::move(reason);
@@ -109,17 +150,21 @@ bool SaveUserConfig(const Config& config, const fs::path& inForce, std::string* 
     };
     if (auto bad = UnstorableValue(config)) return fail(*bad + ": the value cannot be stored in the settings file");
 
-    std::error_code ec;
     // Written through a link, so a settings file kept elsewhere (with the user's other
-    // dotfiles) stays where it is.
-    const bool exists = fs::exists(target, ec);
-    const fs::path writePath = exists ? fs::canonical(target, ec) : target;
+    // dotfiles) stays where it is; a link whose file is not there yet gets it made, and
+    // stays a link.
+    std::string reason;
+    const auto writePath = WriteTarget(target, &reason);
+    if (!writePath) return fail(target.string() + ": " + reason);
+    const bool throughLink = *writePath != target;
+    const fs::path dir = writePath->parent_path().empty() ? fs::path(".") : writePath->parent_path();
+    std::error_code ec;
+    const bool exists = fs::exists(*writePath, ec);
     if (ec) return fail(target.string() + ": " + Reason(ec));
 
     std::string base;
-    std::optional<std::string> current;
     if (exists) {
-        current = ReadSettingsFile(writePath);
+        const auto current = ReadSettingsFile(*writePath);
         if (!current) return fail(target.string() + ": cannot be read as a settings file, so it is left as it is");
         base = ProfileTextFromBytes(*current);
     } else if (auto raw = ReadSettingsFile(inForce)) {
@@ -127,11 +172,21 @@ bool SaveUserConfig(const Config& config, const fs::path& inForce, std::string* 
     }
 
     const std::string text = ConfigText(base, config);
-    if (exists ? text == *current : text == base) return true;
-    fs::create_directories(writePath.parent_path(), ec);
-    if (ec) return fail(writePath.parent_path().string() + ": " + Reason(ec));
-    std::string reason;
-    if (!ReplaceFileContents(writePath, text, &reason)) return fail(writePath.string() + ": " + reason);
+    // Nothing changed, nothing written: a file in another encoding stays as it is.
+    if (text == base) return true;
+    // What the file will say is checked before it says it: a line the reader would cut
+    // must never move the log folder after a restart.
+    if (auto bad = ValueNotReadBack(text, config))
+        return fail(*bad + ": the value would not read back whole from the settings file, so nothing was written");
+
+    if (throughLink && !fs::is_directory(dir, ec))
+        return fail(target.string() + ": links to " + writePath->string() + ", whose folder does not exist");
+    fs::create_directories(dir, ec);
+    if (ec) return fail(dir.string() + ": " + Reason(ec));
+    // A save killed part-way leaves its temporary file; the next one clears it.
+    RemoveStaleTempFiles(dir, writePath->filename().string());
+    if (!ReplaceFileContents(*writePath, text, &reason, KeepAttributes::ModeAndOwner))
+        return fail(writePath->string() + ": " + reason);
     return true;
 }
 

@@ -273,5 +273,22 @@ TEST_F(Cli, FlightGivesTheVelocityTheAnalysisComputes) {
     EXPECT_EQ(Run({"flight", archive, "--loft-at", "north of here"}).exitCode, 1);
 }
 
+// --help tells which settings file the run would use: the one given with --config when
+// there is one, however many of the usual places hold a file.
+TEST_F(Cli, HelpMarksTheSettingsFileInForce) {
+    const auto user = root / "config" / "wing-utility" / "Wing.ini";
+    std::ofstream(user) << "[Power]\nThreshold=40\n";
+    const auto given = Run({"--help"});
+    ASSERT_EQ(given.exitCode, 0) << given.err;
+    EXPECT_NE(given.out.find("* " + ini.string() + "\n"), std::string::npos) << given.out;
+    EXPECT_EQ(given.out.find("* " + user.string()), std::string::npos) << given.out;
+    EXPECT_NE(given.out.find("    " + user.string() + "\n"), std::string::npos) << given.out;  // still listed
+
+    const auto usual = RunProcess({kCli, "--help"}, Env());
+    ASSERT_EQ(usual.exitCode, 0) << usual.err;
+    EXPECT_NE(usual.out.find("* " + user.string() + "\n"), std::string::npos) << usual.out;
+    EXPECT_EQ(usual.out.find(ini.string()), std::string::npos) << usual.out;
+}
+
 }  // namespace
 }  // namespace wing::test

@@ -76,11 +76,46 @@ TEST(SetProfileValue, ChangesOnlyTheValueOfTheLineTheReaderTakes) {
         {"an empty text", "", "Export", "GPX", "1", "[Export]\nGPX=1\n"},
         {"keys before any section are no section's", "Competition=1\n", "Mode", "Competition", "0",
          "Competition=1\n[Mode]\nCompetition=0\n"},
+        {"a byte-order mark after a blank starts the text as the reader's does", " \xEF\xBB\xBF[Mode]\nCompetition=1\n",
+         "Mode", "Competition", "0", " \xEF\xBB\xBF[Mode]\nCompetition=0\n"},
+        {"a comment right after the delimiter stays a comment", "[NTP]\nServer= ;none yet\n", "NTP", "Server", "x",
+         "[NTP]\nServer=x ;none yet\n"},
+        {"a value that starts with ';' follows the delimiter at once", "[NTP]\nServer = a\n", "NTP", "Server", ";b",
+         "[NTP]\nServer =;b\n"},
     };
     for (const auto& c : cases) {
         const std::string out = SetProfileValue(c.text, c.section, c.key, c.value);
         EXPECT_EQ(out, c.expected) << c.what;
         EXPECT_EQ(Read(out, c.section, c.key), std::optional<std::string>(c.value)) << c.what;
+    }
+}
+
+// The reader keeps IniLineLimit bytes of a line. A value that fits on a line of its own
+// but not behind the line's spacing gets the line "name=value"; a 190-character log
+// folder once read back two characters short.
+TEST(SetProfileValue, AValueTheLinesSpacingWouldPushPastTheReadersCutGetsACompactLine) {
+    const std::string longest(IniLineLimit() - 7, 'x');  // "Folder=" and this: the limit exactly
+    const std::string folder = "/home/ann/" + std::string(180, 'p');
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string value;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"spacing and a comment", "[Log]\nFolder   =   /old   ; where the logs go\n", longest,
+         "[Log]\nFolder=" + longest + "\n"},
+        {"indented, CRLF", "[Log]\r\n  Folder = /old\r\n[Mode]\r\n", longest, "[Log]\r\n  Folder=" + longest + "\r\n[Mode]\r\n"},
+        {"the 190-character folder", "[Log]\nFolder = /old\n", folder, "[Log]\nFolder=" + folder + "\n"},
+        {"a key without '=' behind blanks", "[Log]\nFolder   \n", longest, "[Log]\nFolder=" + longest + "   \n"},
+        {"what fits keeps its spacing", "[Log]\nFolder = /old ; where\n", std::string(IniLineLimit() - 9, 'y'),
+         "[Log]\nFolder = " + std::string(IniLineLimit() - 9, 'y') + " ; where\n"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ProfileValueFits("Folder", c.value)) << c.what;
+        const std::string out = SetProfileValue(c.text, "Log", "Folder", c.value);
+        EXPECT_EQ(out, c.expected) << c.what;
+        EXPECT_EQ(Read(out, "Log", "Folder"), c.value) << c.what;
     }
 }
 
@@ -117,7 +152,9 @@ TEST(ProfileValueFits, OnlyValuesTheReaderGivesBackWhole) {
     };
     for (const auto& [value, fits] : cases) {
         EXPECT_EQ(ProfileValueFits("Folder", value), fits) << value;
-        if (fits) EXPECT_EQ(Read(SetProfileValue("", "Log", "Folder", value), "Log", "Folder"), value) << value;
+        if (fits) {
+            EXPECT_EQ(Read(SetProfileValue("", "Log", "Folder", value), "Log", "Folder"), value) << value;
+        }
     }
 }
 

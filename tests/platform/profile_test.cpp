@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/profile.h"
@@ -57,6 +58,34 @@ TEST(Profile, ReadsIntegersWithTheWindowsRules) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(IntFrom(c.text, c.section, c.key, 99), c.expected) << c.what;
+}
+
+// The text starts after the blanks and NULs that lead the file and a byte-order mark
+// after them; a mark anywhere else is text. Each header is then the reader's own, and
+// the keys under it are never given to another section.
+TEST(Profile, TheTextStartsAfterLeadingBlanksAndOneByteOrderMark) {
+    using namespace std::string_literals;
+    const std::string body = "[Flight]\nLoft=24.1, 120.6\n[Power]\nThreshold=37\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::optional<std::string> loft;
+    };
+    const Case cases[] = {
+        {"a mark first", "\xEF\xBB\xBF" + body, "24.1, 120.6"},
+        {"a mark after blanks", " \t\xEF\xBB\xBF" + body, "24.1, 120.6"},
+        {"a mark after NULs", "\0\0\xEF\xBB\xBF"s + body, "24.1, 120.6"},
+        {"a mark then blanks", "\xEF\xBB\xBF  " + body, "24.1, 120.6"},
+        {"a second mark is text: no header there", "\xEF\xBB\xBF\xEF\xBB\xBF" + body, std::nullopt},
+        {"a mark on the second line is text", "\n\xEF\xBB\xBF" + body, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        ProfileFile profile;
+        profile.Parse(c.text);
+        EXPECT_EQ(profile.GetString("Flight", "Loft"), c.loft) << c.what;
+        EXPECT_EQ(profile.GetString("Power", "Loft"), std::nullopt) << c.what;  // never another section's
+        EXPECT_EQ(profile.GetInt("Power", "Threshold", 4), 37u) << c.what;
+    }
 }
 
 TEST(Profile, NegativeDefaultComesBackAsItsBitPattern) {

@@ -118,6 +118,10 @@ TEST(Lofts, TheOldSingleLoftStillReadsAndMoreAreNumbered) {
         {"a gap loses nothing", "Loft=1, 1\nLoft3=3, 3\n", {{"Loft", "1, 1"}, {"Loft 3", "3, 3"}}},
         {"keys that only look like lofts", "Loft1=9, 9\nLoftX=9, 9\nLoftName=Home\nLoft=1, 1\n", {{"Home", "1, 1"}}},
         {"a position that does not parse is kept for the fancier to mend", "Loft=north-ish\n", {{"Loft", "north-ish"}}},
+        {"of a repeated key the first line counts", "Loft2=2, 2\nLOFT2=9, 9\nLoftName2=Club\nloftname2=Other\n",
+         {{"Club", "2, 2"}}},
+        {"a leading zero names the same loft but not its name", "Loft2=2, 2\nLoft02=9, 9\nLoftName02=Zero\n",
+         {{"Loft 2", "2, 2"}}},
     };
     for (const auto& c : cases) {
         ProfileFile profile;

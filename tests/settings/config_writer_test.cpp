@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <fstream>
 #include <sstream>
@@ -232,9 +236,10 @@ TEST_F(SaveUserConfigTest, ALinkIsWrittenThroughAndAFileThatCannotBeReadIsLeftAl
         kind.make(Target(), "[Power]\nThreshold=40\n");
         why.clear();
         const bool saved = SaveUserConfig(c, InForce(), &why, Target());
-        if (kind.reason == nullptr) {  // a dangling link is no file: a new one takes its place
+        if (kind.reason == nullptr) {  // a dangling link: its file is made, the link stays
             EXPECT_TRUE(saved) << why;
-            EXPECT_EQ(Parsed(test::ReadWhole(Target())).threshold, 35u);
+            EXPECT_TRUE(fs::is_symlink(Target()));
+            EXPECT_EQ(Parsed(test::ReadWhole(Target().parent_path() / "nowhere")).threshold, 35u);
             continue;
         }
         EXPECT_FALSE(saved);
@@ -244,6 +249,46 @@ TEST_F(SaveUserConfigTest, ALinkIsWrittenThroughAndAFileThatCannotBeReadIsLeftAl
         if (S_ISREG(st.st_mode)) {
             EXPECT_EQ(fs::file_size(Target()), 2u << 20);  // not cut to a small file
         }
+    }
+}
+
+TEST_F(SaveUserConfigTest, ALinkToNothingIsWrittenThroughOrRefusedButNeverReplaced) {
+    PutInForce("[Power]\nThreshold=40\n");
+    Config c = Parsed("[Power]\nThreshold=40\n");
+    c.threshold = 35;
+    fs::create_directories(Target().parent_path());
+    fs::create_directories(dir.path / "dotfiles");
+    struct Case {
+        const char* what;
+        fs::path link;         // what the link says
+        fs::path written;      // the file that gets the text; empty: refused
+    };
+    const Case linkCases[] = {
+        {"an absolute link to a file still to come", dir.path / "dotfiles" / "wing.ini", dir.path / "dotfiles" / "wing.ini"},
+        {"a relative link, through a second link", "second-link", dir.path / "dotfiles" / "second.ini"},
+        {"a link into a folder that does not exist", dir.path / "gone" / "wing.ini", {}},
+        {"a link to itself", "Wing.ini", {}},
+    };
+    for (const auto& l : linkCases) {
+        SCOPED_TRACE(l.what);
+        fs::remove(Target());
+        fs::remove(Target().parent_path() / "second-link");
+        fs::remove_all(dir.path / "dotfiles");
+        fs::create_directories(dir.path / "dotfiles");
+        fs::create_symlink(l.link, Target());
+        fs::create_symlink("../../dotfiles/second.ini", Target().parent_path() / "second-link");
+        std::string why;
+        const bool saved = SaveUserConfig(c, InForce(), &why, Target());
+        EXPECT_TRUE(fs::is_symlink(Target()));
+        EXPECT_EQ(fs::read_symlink(Target()), l.link);
+        if (l.written.empty()) {
+            EXPECT_FALSE(saved);
+            EXPECT_NE(why.find(Target().string()), std::string::npos) << why;
+            EXPECT_FALSE(fs::exists(dir.path / "gone"));
+            continue;
+        }
+        EXPECT_TRUE(saved) << why;
+        EXPECT_EQ(test::ReadWhole(l.written), "[Power]\nThreshold=35\n");
     }
 }
 
@@ -282,6 +327,109 @@ TEST_F(SaveUserConfigTest, AUtf16FileInForceIsCarriedOverAsText) {
     std::string why;
     ASSERT_TRUE(SaveUserConfig(c, InForce(), &why, Target())) << why;
     EXPECT_EQ(test::ReadWhole(Target()), "; 設定\r\n[Power]\r\nThreshold=39\r\n");
+}
+
+TEST_F(SaveUserConfigTest, TheFileKeepsItsModeAndOwner) {
+    for (const ::mode_t mode : {0600, 0640, 0664, 0444}) {
+        SCOPED_TRACE(mode);
+        fs::remove_all(Target().parent_path());
+        fs::create_directories(Target().parent_path());
+        std::ofstream(Target()) << "[Power]\nThreshold=40\n";
+        ASSERT_EQ(::chmod(Target().c_str(), mode), 0);
+        struct stat before {};
+        ASSERT_EQ(::stat(Target().c_str(), &before), 0);
+        Config c = Parsed("[Power]\nThreshold=40\n");
+        c.threshold = 36;
+        std::string why;
+        ASSERT_TRUE(SaveUserConfig(c, InForce(), &why, Target())) << why;
+        struct stat after {};
+        ASSERT_EQ(::stat(Target().c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(test::ReadWhole(Target()), "[Power]\nThreshold=36\n");
+    }
+}
+
+TEST_F(SaveUserConfigTest, NothingChangedNothingWrittenWhateverTheEncoding) {
+    const std::u16string text = u"; \u8a2d\u5b9a\r\n[Power]\r\nThreshold=40\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t ch : text) {
+        utf16 += static_cast<char>(ch & 0xFF);
+        utf16 += static_cast<char>(ch >> 8);
+    }
+    fs::create_directories(Target().parent_path());
+    std::ofstream(Target(), std::ios::binary) << utf16;
+    struct stat before {};
+    ASSERT_EQ(::stat(Target().c_str(), &before), 0);
+    std::string why;
+    ASSERT_TRUE(SaveUserConfig(LoadConfig(LANG_EN_US, Target()), InForce(), &why, Target())) << why;
+    EXPECT_EQ(test::ReadWhole(Target()), utf16);
+    struct stat after {};
+    ASSERT_EQ(::stat(Target().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // not even replaced by the same bytes
+}
+
+// A value is saved only if the saved file gives it back: after a restart the log folder
+// must be the one chosen, however the user spaced its line.
+TEST_F(SaveUserConfigTest, ALongValueOnASpacedLineReadsBackWhole) {
+    const std::string shipped = "[Log]\n; where the files go\nFolder    =    ~/GPSLOG    ; change me\n";
+    fs::create_directories(Target().parent_path());
+    std::ofstream(Target(), std::ios::binary) << shipped;
+    Config c = Parsed(shipped);
+    c.logFolder = "/home/ann/" + std::string(180, 'p');
+    ASSERT_FALSE(UnstorableValue(c));
+    std::string why;
+    ASSERT_TRUE(SaveUserConfig(c, InForce(), &why, Target())) << why;
+    EXPECT_EQ(LoadConfig(LANG_EN_US, Target()).logFolder, c.logFolder);
+    EXPECT_NE(test::ReadWhole(Target()).find("[Log]\n; where the files go\n"), std::string::npos);
+}
+
+// A process that is gone, for names of temporary files that nobody writes any more.
+pid_t DeadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST_F(SaveUserConfigTest, TemporaryFilesOfAKilledSaveGoAtTheNextStartAndSave) {
+    const fs::path folder = Target().parent_path();
+    const std::string dead = std::to_string(DeadPid());
+    const std::string ours = ".Wing.ini." + dead + ".3.0badf00d.tmp";
+    const std::string kept[] = {
+        ".device-map.ini." + dead + ".3.0badf00d.tmp",                    // another file's
+        ".Wing.ini." + std::to_string(::getppid()) + ".3.0badf00d.tmp",  // a writer that still runs
+        "Wing.ini.bak",
+    };
+    auto plant = [&](const fs::path& in) {
+        fs::create_directories(in);
+        for (const auto& name : {ours, kept[0], kept[1], kept[2]}) {
+            std::ofstream(in / name) << "[Power]\nThreshold=40\n";
+            fs::last_write_time(in / name, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        }
+    };
+    auto expectCleared = [&](const fs::path& in) {
+        EXPECT_FALSE(fs::exists(in / ours));
+        for (const auto& name : kept) EXPECT_TRUE(fs::exists(in / name)) << name;
+    };
+
+    plant(folder);
+    RemoveStaleSettingsTempFiles(Target());  // the start
+    expectCleared(folder);
+
+    // A save clears them too, beside the file a link leads to.
+    const fs::path dotfiles = dir.path / "dotfiles";
+    plant(dotfiles);
+    fs::rename(dotfiles / ours, dotfiles / (".wing.ini." + dead + ".3.0badf00d.tmp"));
+    fs::create_symlink(dotfiles / "wing.ini", Target());
+    PutInForce("[Power]\nThreshold=40\n");
+    Config c = Parsed("[Power]\nThreshold=40\n");
+    c.threshold = 37;
+    std::string why;
+    ASSERT_TRUE(SaveUserConfig(c, InForce(), &why, Target())) << why;
+    EXPECT_FALSE(fs::exists(dotfiles / (".wing.ini." + dead + ".3.0badf00d.tmp")));
+    for (const auto& name : kept) EXPECT_TRUE(fs::exists(dotfiles / name)) << name;
 }
 
 }  // namespace
