@@ -1,9 +1,10 @@
 #include "cli/logger_jobs.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
-#include <iostream>
 #include <string>
 
 #include "platform/text.h"
@@ -27,11 +28,27 @@ std::variant<SessionEvent, Failure> NextOfJob(LoggerLink& link, const std::wstri
     return std::move(*event);
 }
 
+// A line from stdin; none when the input ends or fails, or the run is interrupted first.
+std::optional<std::string> ReadAnswer() {
+    std::string line;
+    for (;;) {
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {InterruptDescriptor(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return std::nullopt;
+        if (Interrupted()) return std::nullopt;
+        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        char c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
+        if (c == '\n') return line;
+        line += c;
+    }
+}
+
 bool AskYes(const Context& ctx, const std::wstring& question) {
     PrintError(question + L" " + ctx.Text(IDS_CLI_ASK_CONTINUE));
-    std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    const auto answer = ReadAnswer();
+    return answer && !answer->empty() && ((*answer)[0] == 'y' || (*answer)[0] == 'Y');
 }
 
 }  // namespace
@@ -106,7 +123,11 @@ std::optional<FlightSetting> SettingFrom(const Context& ctx, const SetOptions& o
     }
     if (options.now) return setting;
     const auto at = ParseLocalTime(options.at);
-    if (!at || *at < std::time(nullptr) || *at > 0xFFFFFFFFLL) {
+    if (!at) {
+        failure = Failure{Exit::Usage, "usage", L"--at: \"" + FromLocale8(options.at) + L"\" is not a time: YYYY-MM-DD HH:MM"};
+        return std::nullopt;
+    }
+    if (*at < std::time(nullptr) || *at > 0xFFFFFFFFLL) {
         failure = Failure{Exit::Usage, "usage", ctx.Text(IDS_PICK_FUTURE_TIME)};
         return std::nullopt;
     }
@@ -123,7 +144,9 @@ std::optional<Failure> CheckBeforeSetting(LoggerLink& link, const Context& ctx, 
         case SettingRequest::SwitchOff: return NotReady(ctx, "switch-off", IDS_SWITCH_TO_ON);
     }
     if (setting.recordMode == 3 && link.Session().Battery() < ctx.config.threshold && !yes) {
-        if (!mayAsk || !AskYes(ctx, ctx.Text(IDS_BATTERY_LOW))) return NotReady(ctx, "battery-low", IDS_CLI_NEEDS_YES);
+        const bool yesGiven = mayAsk && AskYes(ctx, ctx.Text(IDS_BATTERY_LOW));
+        if (Interrupted()) return link.InterruptedFailure();
+        if (!yesGiven) return NotReady(ctx, "battery-low", IDS_CLI_NEEDS_YES);
     }
     return std::nullopt;
 }

@@ -23,7 +23,11 @@ int ParsePortName(const std::string& text) {
 }
 
 LoggerLink::LoggerLink(const Context& ctx)
-    : m_ctx(ctx), m_session([this](const SessionEvent& e) { m_events.Push(e); }, ctx.langId) {}
+    : m_ctx(ctx), m_session([this](const SessionEvent& e) { m_events.Push(e); }, ctx.langId) {
+    // No window follows a link of ours: a port that has settled is opened at once, and the
+    // process goes on as soon as the port is closed.
+    m_session.SetShortWaits(true);
+}
 
 LoggerLink::~LoggerLink() { m_session.Shutdown(); }
 

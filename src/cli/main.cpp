@@ -2,8 +2,10 @@
 // no desktop. Subcommands: ports, status, set, read, export, flight, station.
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include <CLI/CLI.hpp>
 
@@ -47,6 +49,48 @@ int MessageToStderr(const MessageBoxRequest& request) {
     return (request.type & 0xF) == MB_YESNO ? IDNO : IDOK;
 }
 
+// An empty value is a value given wrong ("--port \"\"" from an unset variable), never
+// one left out: every option that takes a value refuses it.
+void RefuseEmptyValues(CLI::App& app) {
+    const CLI::Validator notEmpty(
+        [](std::string& value) { return value.empty() ? std::string("the value is empty") : std::string(); }, "",
+        "NOT_EMPTY");
+    for (CLI::Option* option : app.get_options())
+        if (option->get_expected_min() > 0) option->check(notEmpty);
+    for (CLI::App* command : app.get_subcommands({})) RefuseEmptyValues(*command);
+}
+
+// --json asked for, wherever it stands: an argument error is then JSON too, even one
+// found before the option itself was read.
+bool JsonAsked(int argc, char** argv) {
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i)
+        if (std::string_view(argv[i]) == "--json") return true;
+    return false;
+}
+
+std::string SubcommandNames(CLI::App& app) {
+    std::string names;
+    for (const CLI::App* command : app.get_subcommands({})) names += (names.empty() ? "" : ", ") + command->get_name();
+    return names;
+}
+
+// What was wrong with the arguments, in words that name it: a word where a subcommand
+// belongs is named as an unknown subcommand.
+std::string ParseErrorText(CLI::App& app, const CLI::ParseError& error) {
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && app.get_subcommands().empty()) {
+        const auto extras = app.remaining();
+        if (!extras.empty() && !extras.front().empty() && extras.front()[0] != '-')
+            return "unknown subcommand: " + extras.front() + " (" + SubcommandNames(app) + ")";
+    }
+    return error.what();
+}
+
+int UsageError(const Context& ctx, const std::string& message, bool pointToHelp) {
+    const int exit = Report(ctx, Failure{Exit::Usage, "usage", FromUtf8(message)});
+    if (!ctx.json && pointToHelp) PrintError(L"Run with --help for more information.");
+    return exit;
+}
+
 CLI::Option* PortOption(CLI::App* command, std::string& port) {
     return command->add_option("--port", port, "The logger's port, e.g. COM3 (default: the adapter found)");
 }
@@ -66,6 +110,9 @@ void SetOptionsOf(CLI::App* command, SetOptions& set) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     CatchInterrupts();
+    // A file that may grow no further (a size limit) is a failed write we report, as on a
+    // full disk, not a reason to end the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     SetMessageBoxHandler(MessageToStderr);
 
     Context ctx;
@@ -73,7 +120,10 @@ int main(int argc, char** argv) {
     const std::string about = "wing-utility-cli: link, set, read and save the pigeon GPS logger without the window.\n\n";
     CLI::App app{about + SettingsFilesHelp(), "wing-utility-cli"};
     app.footer(kExitCodes);
-    app.require_subcommand(1);
+    // Checked after the parse, so that a word that is no subcommand is named as such.
+    app.require_subcommand(0, 1);
+    // --json, --lang and --config may follow the subcommand too.
+    app.fallthrough();
     std::string lang;
     std::string configFile;
     app.add_option("--config", configFile, "Settings file to use instead of the one in force");
@@ -126,36 +176,34 @@ int main(int argc, char** argv) {
     stationCmd->add_option("--out", station.out, "Log folder for this run");
     stationCmd->add_option("--format", station.formats, "Files to write: any of csv,kml,gpx,js");
 
+    RefuseEmptyValues(app);
+
+    ctx.json = JsonAsked(argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        if (!configFile.empty()) app.description(about + SettingsFilesHelp(configFile));  // --help names it
-        return app.exit(e) == 0 ? 0 : static_cast<int>(Exit::Usage);
+        if (e.get_exit_code() == 0) {  // --help, naming the settings file given with it
+            if (!configFile.empty()) app.description(about + SettingsFilesHelp(configFile));
+            return app.exit(e);
+        }
+        return UsageError(ctx, ParseErrorText(app, e), true);
     }
+    if (app.get_subcommands().empty())
+        return UsageError(ctx, "a subcommand is required: " + SubcommandNames(app), true);
 
     if (!configFile.empty()) ctx.configPath = configFile;
     const StartupChoice startup = LoadConfigAndSelectLanguage(ctx.configPath);
     ctx.config = startup.config;
     ApplyLogFolder(ctx.config);
     ctx.langId = LanguageFromOption(lang, startup.langId);
-    if (ctx.langId == 0) {
-        PrintError(L"--lang: en, zh-TW or zh-CN");
-        return static_cast<int>(Exit::Usage);
-    }
+    if (ctx.langId == 0) return UsageError(ctx, "--lang: en, zh-TW or zh-CN", false);
     int portNumber = 0;
-    if (!port.empty() && (portNumber = ParsePortName(port)) == 0) {
-        PrintError(L"--port: COMn");
-        return static_cast<int>(Exit::Usage);
-    }
-    if (stationCmd->parsed() && !station.autoRead && !station.autoSet) {
-        PrintError(L"station: --auto-read or --auto-set");
-        return static_cast<int>(Exit::Usage);
-    }
+    if (!port.empty() && (portNumber = ParsePortName(port)) == 0) return UsageError(ctx, "--port: COMn", false);
+    if (stationCmd->parsed() && !station.autoRead && !station.autoSet)
+        return UsageError(ctx, "station: --auto-read or --auto-set", false);
     if ((setCmd->parsed() && !set.now && set.at.empty()) ||
-        (station.autoSet && !station.set.now && station.set.at.empty())) {
-        PrintError(L"--now or --at");
-        return static_cast<int>(Exit::Usage);
-    }
+        (station.autoSet && !station.set.now && station.set.at.empty()))
+        return UsageError(ctx, "--now or --at", false);
 
     if (ports->parsed()) return RunPorts(ctx);
     if (statusCmd->parsed()) return RunStatus(ctx, StatusOptions{portNumber});

@@ -3,10 +3,12 @@
 // and goes on with the next logger until it is interrupted.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "cli/commands.h"
@@ -41,20 +43,47 @@ struct BirdLine {
     std::wstring message;
 };
 
+// The station's roster: a regular file that every bird's line is appended to and synced.
 class Roster {
 public:
-    explicit Roster(const std::string& path) : m_path(path) {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        if (m_fd >= 0 && ::lseek(m_fd, 0, SEEK_END) == 0) Append(kRosterHeader);
-    }
     ~Roster() {
         if (m_fd >= 0) ::close(m_fd);
     }
-    bool Open() const { return m_fd >= 0; }
-    // One write per line, so a line is never torn by a second station on the same file.
+    // Opens (or makes) the roster and writes its header when it is empty; why not, when it
+    // cannot. Opened without blocking, so a FIFO or a device is refused, not waited for.
+    std::optional<Failure> Open(const Context& ctx, const std::string& path) {
+        m_path = path;
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+        const int openError = errno;
+        struct stat st {};
+        const bool regular = m_fd >= 0 ? ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)
+                                       : ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+        if (!regular)
+            return Failure{Exit::Usage, "usage", L"--roster: " + FromLocale8(path) + L": not a regular file"};
+        if (m_fd < 0) return NotWritten(ctx, openError);
+        if (st.st_size == 0 && !Append(kRosterHeader)) return NotWritten(ctx, errno);
+        return std::nullopt;
+    }
+    // One write per line, so a line is never torn by a second station on the same file. A
+    // line that does not go in whole is taken out again and the failure said: the roster
+    // never keeps part of a line.
     bool Append(const std::string& line) {
-        return m_fd >= 0 && ::write(m_fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) &&
-               ::fsync(m_fd) == 0;
+        const off_t end = ::lseek(m_fd, 0, SEEK_END);
+        const ssize_t written = ::write(m_fd, line.data(), line.size());
+        if (written == static_cast<ssize_t>(line.size())) return ::fsync(m_fd) == 0;
+        const int why = written < 0 ? errno : ENOSPC;
+        struct stat st {};
+        // Only while the part is still the file's end: another station's line may follow it.
+        if (written > 0 && end >= 0 && ::fstat(m_fd, &st) == 0 && st.st_size == end + written) {
+            [[maybe_unused]] const int cut = ::ftruncate(m_fd, end);
+        }
+        errno = why;
+        return false;
+    }
+    Failure NotWritten(const Context& ctx, int why) const {
+        return Failure{Exit::FilesNotWritten, "files-not-written",
+                       ctx.Text(IDS_FILE_NOT_SAVED) + L" " + FromLocale8(m_path) + L": " +
+                           FromLocale8(std::strerror(why))};
     }
 
 private:
@@ -106,11 +135,8 @@ int RunStation(const Context& ctx, const StationOptions& options) {
         setting = SettingFrom(ctx, options.set, usage);
         if (!setting) return Report(ctx, usage);
     }
-    Roster roster(options.roster);
-    if (!roster.Open())
-        return Report(ctx, Failure{Exit::FilesNotWritten, "files-not-written",
-                                   ctx.Text(IDS_FILE_NOT_SAVED) + L" " + FromLocale8(options.roster) + L": " +
-                                       FromLocale8(std::strerror(errno))});
+    Roster roster;
+    if (auto failure = roster.Open(ctx, options.roster)) return Report(ctx, *failure);
 
     LoggerLink link(ctx);
     Apply(ctx, *choices, link.Session());
@@ -120,6 +146,7 @@ int RunStation(const Context& ctx, const StationOptions& options) {
     if (!ctx.json) PrintLine(ctx.Text(IDS_CLI_WAITING) + L" COM" + std::to_wstring(port));
 
     std::string lastLinkProblem;
+    std::optional<Failure> rosterFailure;  // the last line the roster could not take
     while (WaitForPort(link, port)) {
         if (auto failure = link.Link(port)) {
             link.Unlink();
@@ -161,15 +188,24 @@ int RunStation(const Context& ctx, const StationOptions& options) {
             bird.ok = !failure;
             if (failure) bird.message = failure->message;
             if (failure && failure->exit == Exit::Interrupted) break;
+            // On disk before it is shown: a line seen on the screen is in the roster.
+            if (!roster.Append(RosterLine(bird))) {
+                rosterFailure = roster.NotWritten(ctx, errno);
+                bird.ok = false;
+                bird.message += (bird.message.empty() ? L"" : L" ") + rosterFailure->message;
+            }
             Show(ctx, bird);
-            if (!roster.Append(RosterLine(bird)))
-                PrintError(ctx.Text(IDS_FILE_NOT_SAVED) + L" " + FromLocale8(options.roster));
             // A refusal or a silence closes the link; the next logger links anew.
             if (failure && (failure->exit == Exit::NoAnswer || failure->exit == Exit::Refused)) linked = false;
         }
         link.Unlink();
     }
-    // Interrupting is how a station's day ends.
+    // Interrupting is how a station's day ends; a day with a line missing from the roster
+    // ends as a run whose files are not all written.
+    if (rosterFailure) {
+        rosterFailure->message = ctx.Text(IDS_NOT_ALL_SAVED) + L" " + rosterFailure->message;
+        return Report(ctx, *rosterFailure);
+    }
     return 0;
 }
 

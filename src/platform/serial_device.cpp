@@ -4,11 +4,13 @@
 #include <sys/file.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <cwctype>
 
 #include "platform/device_map.h"
@@ -221,6 +223,17 @@ bool SerialDevice::Write(const std::uint8_t* data, std::uint32_t length, std::ui
         if (::poll(&p, 1, wait) <= 0 || (p.revents & (POLLHUP | POLLERR)) != 0) return false;
     }
     return true;
+}
+
+std::optional<std::chrono::milliseconds> PortAge(int comNumber) {
+    const std::string node = ResolveComPort(comNumber);
+    struct stat st {};
+    if (node.empty() || ::stat(node.c_str(), &st) != 0) return std::nullopt;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto age = std::chrono::seconds(now.tv_sec - st.st_ctim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - st.st_ctim.tv_nsec);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(age);
 }
 
 }  // namespace wing

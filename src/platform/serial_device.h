@@ -4,7 +4,9 @@
 // SetupComm, Get/SetCommState, Get/SetCommTimeouts, PurgeComm, ClearCommError,
 // ReadFile, WriteFile, CloseHandle).
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <mutex>
 #include <string>
 
@@ -66,5 +68,10 @@ private:
 
 // "\\.\COM12" -> 12; 0 when `name` is not of that form.
 int ComNumberFromDeviceName(const std::wstring& name);
+
+// How long COM`comNumber`'s device node has been as it is (since it was made, or its
+// owner or mode last changed, as udev does when an adapter is plugged in); none when the
+// port is not in the map.
+std::optional<std::chrono::milliseconds> PortAge(int comNumber);
 
 }  // namespace wing

@@ -76,6 +76,11 @@ public:
     // Erases the log and sends the setting; the next status is compared with it.
     void SetForFlight(const FlightSetting& setting);
     void SetAutoJob(AutoJob job) { m_autoJob = job; }
+    // For a front end whose process ends with the link (the command line): the port is
+    // opened once its device has been there for the settle wait, not a full settle wait
+    // after every request, and closing the link waits for the flows' workers without the
+    // pause a following flow of the window needs. Set before Link.
+    void SetShortWaits(bool on);
     // The files a download writes from the next save on; empty: those of the language
     // (points scripts for 2052, KML otherwise, and the CSV).
     void SetExportFormats(std::optional<ExportFormats> formats);
@@ -208,6 +213,7 @@ private:
     WorkerThreads m_closeLinkThreads;
     std::atomic<bool> m_closeLinkRunning{false};
     std::atomic<bool> m_linkClosing{false};
+    std::atomic<bool> m_shortWaits{false};
     WorkerThreads m_saveThreads;
 };
 

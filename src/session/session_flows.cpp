@@ -157,6 +157,11 @@ void LoggerSession::RunNextFlow() {
     m_queryFlow.Start();
 }
 
+void LoggerSession::SetShortWaits(bool on) {
+    m_shortWaits = on;
+    m_openPortTask.m_settleNewPortsOnly = on;
+}
+
 void LoggerSession::StartFlowDispatch() { m_dispatchThreads.Start([this] { RunNextFlow(); }); }
 
 void LoggerSession::CloseLink() {
@@ -169,8 +174,9 @@ void LoggerSession::CloseLink() {
 void LoggerSession::CloseLinkWorker(bool report) {
     {
         std::lock_guard<std::mutex> lock(m_dispatchLock);
-        m_queryFlow.Stop();
-        m_commandFlow.Stop();
+        const std::uint32_t pause = m_shortWaits ? 0 : CTaskFlow::kStopPauseMs;
+        m_queryFlow.Stop(pause);
+        m_commandFlow.Stop(pause);
         m_portChannel.Close();
     }
     m_closeLinkRunning = false;

@@ -7,6 +7,7 @@
 #include "protocol/cmd_registry.h"
 #include "protocol/commands.h"
 #include "serial/com_port.h"
+#include "platform/serial_device.h"
 #include "tasks/task_flow.h"
 
 namespace wing {
@@ -61,7 +62,7 @@ bool COpenComPortTask::Run() {
     PostStarted();
     CTaskFlowWithCommPort* flow = CommFlow();
     if (flow == nullptr) return false;
-    SleepMs(kSettleMs);
+    SleepMs(SettleMs());
     CComPortOpeation* port = flow->m_port;
     if (port != nullptr && port->m_channel != nullptr) {
         if (port->m_channel->Open(port->m_baud, port->m_portNumber, port->m_parity)) {
@@ -73,6 +74,16 @@ bool COpenComPortTask::Run() {
     }
     PostToFlowWindow(WM_PORT_TASK_FAILED, 0, 0);
     return false;
+}
+
+std::uint32_t COpenComPortTask::SettleMs() const {
+    if (!m_settleNewPortsOnly) return kSettleMs;
+    const CTaskFlowWithCommPort* flow = CommFlow();
+    if (flow == nullptr || flow->m_port == nullptr) return kSettleMs;
+    const auto age = PortAge(flow->m_port->m_portNumber);
+    if (!age) return kSettleMs;
+    const auto left = static_cast<std::int64_t>(kSettleMs) - age->count();
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(left, 0, kSettleMs));
 }
 
 // ---- CProcessErrorTask ------------------------------------------------------------

@@ -56,8 +56,13 @@ public:
 
     COpenComPortTask();
     bool Run() override;
+    // The wait before the port is opened: the full settle wait, or with
+    // m_settleNewPortsOnly what is left of it since the port's device appeared.
+    std::uint32_t SettleMs() const;
 
     std::uint32_t m_spare = 2000;
+    // A port that has been there for the settle wait is opened at once.
+    std::atomic<bool> m_settleNewPortsOnly{false};
 };
 
 class CProcessErrorTask : public CTask {

@@ -1,6 +1,7 @@
 #include "tasks/task_flow.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "tasks/task.h"
@@ -40,12 +41,23 @@ void CTaskFlow::Run() {
         if (m_endAtOnce) return;
         if (task->m_terminal) break;
         m_current = ok ? task->m_nextOnSuccess : task->m_nextOnFailure;
-        SleepMs(static_cast<std::uint32_t>(m_delay.load()));
+        PauseBetweenTasks(static_cast<std::uint32_t>(m_delay.load()));
         if (m_stop) break;
     }
     m_current = nullptr;
     PostToWindow(WM_FLOW_ENDED, 0, 0);
     m_exitCode = 100;
+}
+
+void CTaskFlow::PauseBetweenTasks(std::uint32_t ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!m_stop) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return;
+        // Other wakes (a download's count) are for the task, which has run: wait on.
+        m_wake.Wait(static_cast<std::uint32_t>(left));
+    }
 }
 
 void CTaskFlow::ThreadProc() {
@@ -84,11 +96,11 @@ void CTaskFlow::Wake() { m_wake.Set(); }
 
 bool CTaskFlow::WaitForWake(std::uint32_t ms) { return m_wake.Wait(ms); }
 
-void CTaskFlow::Stop() {
+void CTaskFlow::Stop(std::uint32_t pauseMs) {
     RequestStop();
     std::lock_guard<std::mutex> lock(m_threadLock);
     if (!m_thread.joinable()) return;
-    SleepMs(kStopPauseMs);
+    SleepMs(pauseMs);
     if (!m_ended.Wait(kStopWaitMs) && m_running) {
         // Threads are never killed; a task is still inside its own time-outs.
         std::fprintf(stderr, "wing-utility: a flow's worker did not end within %u ms\n", kStopWaitMs);

@@ -33,8 +33,9 @@ public:
     // Starts the worker. False when the thread cannot be created, or when a worker of
     // this flow is still running: a flow never has two.
     bool Start();
-    // Stop flag, a 1 s pause, then a bounded wait for the worker.
-    void Stop();
+    // Stop flag, a pause (1 s unless the owner needs none), then a bounded wait for the
+    // worker.
+    void Stop(std::uint32_t pauseMs = kStopPauseMs);
     // Raises the stop flag and wakes a task waiting in WaitForWake.
     void RequestStop();
     // Wakes a task of this flow waiting in WaitForWake: what it waits for may have come.
@@ -65,6 +66,8 @@ public:
 
 private:
     void ThreadProc();
+    // The pause after a task; a stop ends it, as it would end the walk right after it.
+    void PauseBetweenTasks(std::uint32_t ms);
 
     std::mutex m_threadLock;  // Start, Stop and the owner's wait come from different threads
     std::thread m_thread;

@@ -1,6 +1,8 @@
 // wing-utility-cli against the simulator, as a script runs it: each subcommand, each exit
 // code, the files it writes compared record by record with what the logger holds.
 
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/file.h>
 
 #include <chrono>
@@ -138,6 +140,116 @@ TEST_F(Cli, UsageErrorsExitWithOne) {
     EXPECT_EQ(Run({"status", "--port", "ttyUSB0"}).exitCode, 1);
     EXPECT_EQ(Run({"station", "--roster", "x.csv"}).exitCode, 1);
     EXPECT_EQ(Run({"--lang", "fr", "ports"}).exitCode, 1);
+}
+
+// Under --json every way the arguments can be wrong ends with one JSON object naming the
+// cause; as text, a line on stderr names it. An unknown subcommand is named as such.
+TEST_F(Cli, EachUsageErrorNamesItsCauseAsTextAndAsOneJsonObject) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    } cases[] = {
+        {{"status", "--port", "COM0"}, "--port"},
+        {{"--bogus", "ports"}, "--bogus"},
+        {{"status", "--bogus"}, "--bogus"},
+        {{"frobnicate"}, "subcommand: frobnicate"},
+        {{"station", "--auto-read"}, "--roster"},
+        {{"--lang", "xx", "ports"}, "--lang"},
+        {{}, "subcommand"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const auto& a : c.args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        std::vector<std::string> args{"--json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto j = Run(args);
+        EXPECT_EQ(j.exitCode, 1) << j.out << j.err;
+        // One object, on one line, and nothing else on stdout.
+        ASSERT_FALSE(j.out.empty()) << j.err;
+        EXPECT_EQ(j.out.find('\n'), j.out.size() - 1) << j.out;
+        const json doc = json::parse(j.out, nullptr, false);
+        ASSERT_TRUE(doc.is_object()) << j.out;
+        EXPECT_EQ(doc.value("ok", true), false);
+        EXPECT_EQ(doc.value("exit", -1), 1);
+        EXPECT_EQ(doc.value("error", ""), "usage");
+        EXPECT_NE(doc.value("message", "").find(c.named), std::string::npos) << j.out;
+
+        const auto t = Run(c.args);
+        EXPECT_EQ(t.exitCode, 1);
+        EXPECT_TRUE(t.out.empty()) << t.out;
+        EXPECT_NE(t.err.find(c.named), std::string::npos) << t.err;
+    }
+}
+
+// An empty value is a value given wrong, never one not given; a time that is no time is
+// said to be one, not taken for a time in the past. Nothing is done with the logger.
+TEST_F(Cli, EmptyValuesAndUnreadableTimesAreUsageErrors) {
+    StartSimulator(Quick(40));
+    const auto r = Run({"--json", "read", "--port", Com()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string archive = LastJson(r)["archive"];
+    const std::string roster = (root / "roster.csv").string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    } cases[] = {
+        {{"status", "--port", ""}, "--port"},
+        {{"read", "--port", Com(), "--out", ""}, "--out"},
+        {{"read", "--port", Com(), "--format", ""}, "--format"},
+        {{"flight", archive, "--loft-at", ""}, "--loft-at"},
+        {{"flight", archive, "--loft", ""}, "--loft"},
+        {{"flight", archive, "--release", "", "--release-time", "2015-04-02 07:00"}, "--release"},
+        {{"set", "--port", Com(), "--at", ""}, "--at"},
+        {{"set", "--port", Com(), "--now", "--mode", ""}, "--mode"},
+        {{"station", "--auto-read", "--port", Com(), "--roster", ""}, "--roster"},
+        {{"--lang", "", "ports"}, "--lang"},
+        {{"set", "--port", Com(), "--at", "tomorrow"}, "tomorrow"},
+        {{"set", "--port", Com(), "--at", "2040-13-01 07:00"}, "2040-13-01 07:00"},
+    };
+    const auto before = simulator->State();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.named);
+        std::vector<std::string> args{"--json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto e = Run(args, 30);
+        EXPECT_EQ(e.exitCode, 1) << e.out << e.err;
+        const json doc = LastJson(e);
+        EXPECT_EQ(doc.value("error", ""), "usage") << e.out;
+        const std::string message = doc.value("message", "");
+        EXPECT_NE(message.find(c.named), std::string::npos) << e.out;
+        EXPECT_EQ(message.find("after the present"), std::string::npos) << e.out;
+    }
+    EXPECT_EQ(Saved(".csv").size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(roster));
+    EXPECT_EQ(simulator->State().logCount, before.logCount);
+    EXPECT_EQ(simulator->State().recordMode, before.recordMode);
+}
+
+// SIGTERM (or Ctrl-C) while the command line asks on its terminal ends the question and
+// the run; nothing is sent to the logger.
+TEST_F(Cli, AnInterruptEndsTheQuestionOnTheTerminal) {
+    auto config = Quick(64);
+    config.switchPos = 1;
+    config.battery = 30;  // low: a racing setting asks first
+    StartSimulator(config);
+    const auto before = simulator->State();
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    std::vector<std::string> args{"/bin/sh", "-c", "exec \"$0\" \"$@\" < " + terminal};
+    for (auto& a : Args({"set", "--now", "--port", Com()})) args.push_back(a);
+    Process set(args, Env());
+    for (int i = 0; i < 300 && set.Err().find("[y/N]") == std::string::npos; ++i) set.Pump(100);
+    ASSERT_NE(set.Err().find("[y/N]"), std::string::npos) << set.Err();
+    set.Signal(SIGTERM);
+    const auto r = set.Wait(30);
+    ::close(master);
+    EXPECT_EQ(r.exitCode, 130) << r.out << r.err;
+    EXPECT_EQ(simulator->State().logCount, before.logCount);
+    EXPECT_EQ(simulator->State().recordMode, before.recordMode);
 }
 
 // What the logger holds after a setting is what was asked, and its old log is gone.

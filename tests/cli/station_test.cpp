@@ -1,6 +1,9 @@
 // The station's loop: loggers come and go on one port; each gives one roster line.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -34,10 +37,21 @@ protected:
         }
         return false;
     }
-    Process StartStation(int com) {
-        return Process(Args({"station", "--port", "COM" + std::to_string(com), "--auto-read", "--roster",
-                             (root / "roster.csv").string()}),
-                       Env());
+    std::vector<std::string> StationArgs(int com, bool json = false) const {
+        std::vector<std::string> args{"station", "--port", "COM" + std::to_string(com), "--auto-read", "--roster",
+                                      (root / "roster.csv").string()};
+        if (json) args.insert(args.begin(), "--json");
+        return Args(args);
+    }
+    Process StartStation(int com) { return Process(StationArgs(com), Env()); }
+    // The logger that comes to the station: 16 records on port `com`.
+    void ALoggerComes(int com) {
+        auto config = Quick(16);
+        config.comNumber = com;
+        StartSimulator(config);
+    }
+    std::string ExpectedCsvNow() const {
+        return ExpectedCsv(simulator->LogSlots(), L"WG1507A0042", L"V 1.2.3.4", 1033);
     }
 };
 
@@ -102,6 +116,91 @@ TEST_F(Station, ALoggerPulledOutMidReadGivesAnNgLineAndNoFile) {
     EXPECT_NE(lines[1].find(",NG,"), std::string::npos) << lines[1];
     EXPECT_TRUE(Saved(".csv").empty());
     EXPECT_TRUE(Saved(".wing").empty());
+}
+
+// A roster that is not a regular file is refused at once: a FIFO without a reader would
+// hold the open for ever, a device would swallow the lines.
+TEST_F(Station, ARosterThatIsNotARegularFileIsRefused) {
+    const auto fifo = root / "roster.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directories(root / "folder");
+    for (const std::string& roster : {fifo.string(), std::string("/dev/null"), (root / "folder").string()}) {
+        SCOPED_TRACE(roster);
+        const auto r = Run({"--json", "station", "--port", "COM" + std::to_string(FreeComNumber(60)), "--auto-read",
+                            "--roster", roster},
+                           30);
+        EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+        const nlohmann::json doc = LastJson(r);
+        EXPECT_EQ(doc.value("error", ""), "usage") << r.out;
+        EXPECT_NE(doc.value("message", "").find(roster), std::string::npos) << r.out;
+    }
+}
+
+// A line the roster cannot take (the file may grow no further: a full disk) is said, the
+// bird is NG, the roster keeps no torn line, and the station's day ends with 5. The bird's
+// own files are written all the same.
+TEST_F(Station, ARosterLineThatCannotBeWrittenIsSaidAndTheRunEndsWithFive) {
+    constexpr std::size_t kLimit = 16384;
+    std::string before = "time,serial,battery,job,records,result,message\r\n";
+    while (before.size() < kLimit - 5) before += "#";
+    before.resize(kLimit - 5);  // room for 5 bytes of the next line, not for the line
+    std::ofstream(root / "roster.csv", std::ios::binary) << before;
+    const int com = FreeComNumber(60);
+    std::vector<std::string> args{"/bin/sh", "-c", "exec prlimit --fsize=" + std::to_string(kLimit) + " \"$0\" \"$@\""};
+    for (auto& a : StationArgs(com, true)) args.push_back(a);
+    Process station(args, Env());
+    ALoggerComes(com);
+    nlohmann::json bird;
+    for (int i = 0; i < 400 && bird.is_null(); ++i) {
+        station.Pump(100);
+        std::istringstream lines(station.Out());
+        for (std::string line; std::getline(lines, line);)
+            if (auto doc = nlohmann::json::parse(line, nullptr, false); doc.value("event", "") == "bird") bird = doc;
+    }
+    ASSERT_FALSE(bird.is_null()) << station.Out() << station.Err();
+    EXPECT_FALSE(bird["ok"].get<bool>());
+    EXPECT_NE(bird.value("message", "").find((root / "roster.csv").string()), std::string::npos) << bird;
+    EXPECT_EQ(bird.value("records", 0), 16);
+    station.Signal(SIGINT);
+    const auto r = station.Wait(30);
+    EXPECT_EQ(r.exitCode, 5) << r.out << r.err;
+    EXPECT_EQ(LastJson(r).value("error", ""), "files-not-written") << r.out;
+    const std::string after = ReadWhole(root / "roster.csv");
+    EXPECT_TRUE(after == before) << "the roster ends with: " << after.substr(after.size() - std::min<std::size_t>(after.size(), 80));
+    const auto csv = Saved(".csv");
+    ASSERT_EQ(csv.size(), 1u);
+    EXPECT_EQ(ReadWhole(csv[0]), ExpectedCsvNow());
+}
+
+// A bird's line is in the roster, on disk, before it is printed: here the output is a pipe
+// nobody reads (a terminal held with Ctrl-S), so the print never ends, and the roster has
+// the line all the same. Ctrl-C still ends the station.
+TEST_F(Station, ABirdsRosterLineIsOnDiskBeforeItIsPrinted) {
+    const auto fifo = root / "out.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'x');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+    while (::write(filler, block.data(), 1) > 0) {
+    }
+    ::close(filler);  // the pipe stays full while `reader` is open and not read
+
+    const int com = FreeComNumber(60);
+    std::vector<std::string> args{"/bin/sh", "-c", "exec \"$0\" \"$@\" > " + fifo.string()};
+    for (auto& a : StationArgs(com, true)) args.push_back(a);
+    Process station(args, Env());
+    ALoggerComes(com);
+    ASSERT_TRUE(WaitForBirds(station, 1, 40s)) << station.Err();
+    const auto lines = RosterLines();
+    EXPECT_NE(lines[1].find(",WG1507A0042,4.1,read,16,OK,"), std::string::npos) << lines[1];
+    station.Signal(SIGINT);
+    const auto r = station.Wait(40);
+    ::close(reader);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ public:
         }
     }
     const std::string& Out() const { return m_result.out; }
+    const std::string& Err() const { return m_result.err; }
     // Waits for the end (killing the process after `timeoutSeconds`) and collects the rest.
     ProcessResult Wait(double timeoutSeconds = 60) {
         if (m_pid <= 0) return m_result;

@@ -37,6 +37,30 @@ TEST(OpenTask, OpensTheConfiguredPortAfterItsSettleWait) {
                  reinterpret_cast<const char*>(rig.open.m_name));
 }
 
+// With the settle wait for new ports only, the wait is what is left of it since the port's
+// device appeared: all of it for a port not in the map, none once the port has settled.
+TEST(OpenTask, SettleWaitForNewPortsOnlyCountsFromThePortsAppearance) {
+    OpenRig rig;
+    rig.port.m_portNumber = 4711;  // not in the map
+    rig.open.m_settleNewPortsOnly = true;
+    EXPECT_EQ(rig.open.SettleMs(), COpenComPortTask::kSettleMs);
+
+    sim::SimPort p = rig.simulator.Start();
+    ASSERT_TRUE(p);
+    rig.port.m_portNumber = p.comNumber;
+    rig.open.m_settleNewPortsOnly = false;
+    EXPECT_EQ(rig.open.SettleMs(), COpenComPortTask::kSettleMs);  // the window's wait, always
+    rig.open.m_settleNewPortsOnly = true;
+    const std::uint32_t fresh = rig.open.SettleMs();
+    EXPECT_GT(fresh, 0u);  // the pseudo-terminal was made just now
+    EXPECT_LE(fresh, COpenComPortTask::kSettleMs);
+    SleepMs(fresh + 50);
+    EXPECT_EQ(rig.open.SettleMs(), 0u);
+    rig.RunToEnd();
+    EXPECT_THAT(rig.window.Sequence(), ElementsAre(WM_PORT_OPENED, WM_FLOW_ENDED));
+    EXPECT_TRUE(rig.channel.IsOpen());
+}
+
 TEST(OpenTask, PortThatCannotBeOpenedIsReportedTwice) {
     OpenRig rig;
     rig.port.m_portNumber = 4711;  // not in the map

@@ -184,6 +184,25 @@ TEST_F(Flow, EndingTheWorkerAtOnceRunsNothingElseAndReportsNothing) {
     EXPECT_EQ(flow.ExitCode(), 21);
 }
 
+// A flow stopped while it pauses between tasks ends then, not when the pause is over: a
+// command line that closes its link right after the first status is not kept for the poll's
+// pause. The pause is as long as it is when nothing stops it.
+TEST_F(Flow, AStopEndsThePauseBetweenTasks) {
+    auto a = Task("A", true);
+    a->m_nextOnSuccess = a.get();
+    flow.SetFirstTask(a.get());
+    flow.m_delay = 20000;
+    ASSERT_TRUE(flow.Start());
+    while (a->m_runs == 0) SleepMs(5);
+    SleepMs(50);  // into the pause
+    const auto t0 = Clock::now();
+    flow.Stop(0);
+    // Well within the stop's own bound for the worker; the pause alone would take 20 s.
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - t0).count(), CTaskFlow::kStopWaitMs / 1000.0);
+    EXPECT_EQ(a->m_runs, 1);
+    EXPECT_EQ(window.Count(WM_FLOW_ENDED), 1u);
+}
+
 TEST_F(Flow, StopOfAnIdleFlowReturnsAndPostsOnlyToAWindow) {
     auto t0 = Clock::now();
     flow.Stop();  // no thread: returns without the pause
