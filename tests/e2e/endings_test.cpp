@@ -26,6 +26,9 @@ struct Ending {
     // Done right after the action's click (a close attempt, an answer kept from the window).
     std::function<void(WindowHost&)> meanwhile = {};
     bool windowCloses = false;
+    // Done right before the action's click (an answer kept from the session: the flow
+    // that answers may start before the click returns).
+    std::function<void(WindowHost&)> before = {};
 };
 
 bool ErrorLineHas(WindowHost& h, unsigned id) { return h.StaticText(IDC_ERROR_LINE).find(h.dlg->Text(id)) != std::wstring::npos; }
@@ -87,7 +90,7 @@ const Ending kEndings[] = {
      [](WindowHost& h, const sim::LoggerSimulator&) { return NoAnswer(h, L"Read Log"); }},
     // The count's answer never reaches the window: the download gives up after its wait.
     {"ReadCountNeverKnown", Action::Read, [](sim::SimConfig&) {},
-     [](WindowHost& h, const sim::LoggerSimulator&) { return ReadMessageStartsWith(h, 150) && h.Linked(); },
+     [](WindowHost& h, const sim::LoggerSimulator&) { return ReadMessageStartsWith(h, 150) && h.Linked(); }, {}, false,
      [](WindowHost& h) {
          h.dlg->Session().SetAnswerGate([](const CWingMsg& command) { return !command.IsKindOf<CQueryLogNumber>(); });
      }},
@@ -118,6 +121,7 @@ TEST_P(Endings, LinkAndExitComeBackAndTheNextLinkWorks) {
         host.Click(IDC_LINK);
     } else {
         ASSERT_TRUE(host.LinkAndWait());
+        if (ending.before) ending.before(host);
         host.Click(ending.action == Action::Read ? IDC_READ_SAVE : IDC_SETTING);
     }
     if (ending.meanwhile) ending.meanwhile(host);
