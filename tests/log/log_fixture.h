@@ -2,9 +2,6 @@
 // Shared by the log and export tests: slot and record builders, a throw-away drive
 // C: mapped through the user map file, a fixed time zone, and a message-box recorder.
 
-#include <stdlib.h>
-#include <time.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -18,6 +15,7 @@
 
 #include "log/log_record.h"
 #include "platform/message_box.h"
+#include "support/process_zone.h"
 
 namespace wing::test {
 
@@ -87,22 +85,7 @@ inline CLogRecord Satellite(std::uint32_t time, std::uint8_t status = 0) {
 // 2015-05-01 08:30:00 in Asia/Taipei (UTC+8).
 constexpr std::uint32_t T0 = 1430440200;
 
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = getenv("TZ")) m_old = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (m_old) setenv("TZ", m_old->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
+using ScopedTimeZone = ProcessZone;
 
 // A fresh directory standing in for drive C:, named in a private user map file.
 class TempDrive {

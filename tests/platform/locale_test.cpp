@@ -9,25 +9,12 @@
 #include <string>
 #include <utility>
 
+#include "support/process_zone.h"
+
 namespace wing {
 namespace {
 
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* tz) {
-        if (const char* old = getenv("TZ")) m_old = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        if (m_old) setenv("TZ", m_old->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
+using ZoneGuard = test::ProcessZone;
 
 TEST(Force24HourPattern, RewritesTwelveHourElements) {
     struct Case {

@@ -11,26 +11,12 @@
 #include <optional>
 #include <string>
 
+#include "support/process_zone.h"
+
 namespace wing {
 namespace {
 
-class ZoneGuard {
-public:
-    explicit ZoneGuard(const char* tz) {
-        if (const char* old = getenv("TZ")) m_old = old;
-        if (tz) setenv("TZ", tz, 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-    ~ZoneGuard() {
-        if (m_old) setenv("TZ", m_old->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
+using ZoneGuard = test::ProcessZone;
 
 // Database zones with summer time north and south, half and quarter hours, a zone whose
 // rules changed often, and POSIX rules as TZ may hold them.
