@@ -98,25 +98,32 @@ int TakeAttributes(int fd, const fs::path& target) {
     return 0;
 }
 
+// Creates a temporary file of ours for `name`, exclusively and never through a link:
+// ".<name>.<pid>.<n>.<random>.tmp" under `dir`, relative to the folder `dirFd` refers to
+// (AT_FDCWD: the working folder). The descriptor with its name in `temp`, or -1 and errno.
+int OpenTempFile(int dirFd, const fs::path& dir, const std::string& name, fs::path& temp) {
+    static std::atomic<unsigned> counter{0};
+    thread_local std::mt19937 rng{std::random_device{}()};
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".%d.%u.%08x.tmp", static_cast<int>(::getpid()),
+                      counter.fetch_add(1), static_cast<unsigned>(rng()));
+        temp = dir / ("." + name + suffix);
+        const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 }  // namespace
 
 bool ReplaceFileContents(const fs::path& target, std::string_view data, std::string* why, KeepAttributes keep) {
     if (target.empty() || !target.has_filename()) return Fail(why, ENOENT);
     const fs::path dir = target.parent_path();
-    static std::atomic<unsigned> counter{0};
-    thread_local std::mt19937 rng{std::random_device{}()};
-
     fs::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 32 && fd < 0; ++attempt) {
-        char suffix[48];
-        std::snprintf(suffix, sizeof suffix, ".%d.%u.%08x.tmp", static_cast<int>(::getpid()),
-                      counter.fetch_add(1), static_cast<unsigned>(rng()));
-        temp = dir / ("." + target.filename().string() + suffix);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return Fail(why, errno);
-    }
-    if (fd < 0) return Fail(why, EEXIST);
+    const int fd = OpenTempFile(AT_FDCWD, dir, target.filename().string(), temp);
+    if (fd < 0) return Fail(why, errno);
 
     int error = keep == KeepAttributes::ModeAndOwner ? TakeAttributes(fd, target) : 0;
     if (error == 0 && (!WriteAll(fd, data) || ::fsync(fd) != 0)) error = errno;
@@ -146,25 +153,12 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 std::optional<std::string> CreateNewFileAt(int dirFd, const std::function<std::string(int)>& nameFor,
                                            std::string_view data, std::string* why) {
     constexpr int kMaxNames = 10000;
-    static std::atomic<unsigned> counter{0};
-    thread_local std::mt19937 rng{std::random_device{}()};
     const std::string first = nameFor(1);
 
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 32 && fd < 0; ++attempt) {
-        char suffix[48];
-        std::snprintf(suffix, sizeof suffix, ".%d.%u.%08x.tmp", static_cast<int>(::getpid()),
-                      counter.fetch_add(1), static_cast<unsigned>(rng()));
-        temp = "." + first + suffix;
-        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            Fail(why, errno);
-            return std::nullopt;
-        }
-    }
+    fs::path temp;
+    const int fd = OpenTempFile(dirFd, {}, first, temp);
     if (fd < 0) {
-        Fail(why, EEXIST);
+        Fail(why, errno);
         return std::nullopt;
     }
     int error = 0;
