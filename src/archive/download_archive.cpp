@@ -1,5 +1,6 @@
 #include "archive/download_archive.h"
 
+#include <date/date.h>
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <sys/stat.h>
@@ -45,22 +46,6 @@ constexpr const char* kFields[] = {"serial",   "firmware",   "count",    "downlo
                                    "timezone", "utc-offset", "language", "sha256"};
 constexpr std::string_view kHeaderSha = "header-sha256";
 
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-unsigned DaysInMonth(unsigned year, unsigned month) {
-    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 // Exactly "YYYY-MM-DDTHH:MM:SSZ", a real date and time from 1970 on.
 std::optional<std::int64_t> ParseIsoUtc(std::string_view text) {
     constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
@@ -76,10 +61,10 @@ std::optional<std::int64_t> ParseIsoUtc(std::string_view text) {
     };
     const unsigned year = number(0, 4), month = number(5, 2), day = number(8, 2);
     const unsigned hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
-    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
-        minute > 59 || second > 59)
-        return std::nullopt;
-    return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    const date::year_month_day ymd{date::year(static_cast<int>(year)), date::month(month), date::day(day)};
+    if (year < 1970 || !ymd.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    const auto days = date::sys_days(ymd).time_since_epoch().count();
+    return static_cast<std::int64_t>(days) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 // A number only as this program writes it: no sign but a minus, no leading zeros, no blanks.
