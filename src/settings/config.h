@@ -33,6 +33,22 @@ struct LoftEntry {
     bool operator==(const LoftEntry&) const = default;
 };
 
+// Where the map under the tracks comes from ([Map]). The default is OpenStreetMap's
+// standard tile server, used by the tile usage policy it publishes; tests, benchmarks and
+// the demo set Offline=1 or a server on loopback in their own settings file.
+inline constexpr const char* kDefaultTileUrl = "https://tile.openstreetmap.org/{z}/{x}/{y}.png";
+inline constexpr const char* kDefaultTileAttribution = "\u00a9 OpenStreetMap contributors";
+
+struct MapConfig {
+    std::string tileUrl = kDefaultTileUrl;  // [Map] TileUrl: {z} {x} {y}, optional {s}
+    std::string attribution = kDefaultTileAttribution;  // [Map] Attribution
+    int maxZoom = 19;                       // [Map] MaxZoom: 0-19
+    int cacheMiB = 256;                     // [Map] CacheMiB: the disk cache's cap
+    int offline = 0;                        // [Map] Offline: non-zero = no network request at all
+    std::vector<std::filesystem::path> mbtiles;  // [Map] MBTiles: offline files, tried in order before the network
+    bool operator==(const MapConfig&) const = default;
+};
+
 struct Config {
     // Values before the file is read; only languageByOS is used that early.
     int competition = 1;             // [Mode] Competition: non-zero = racing configuration
@@ -47,6 +63,7 @@ struct Config {
     int arrivalRadius = 100;         // [Flight] ArrivalRadius: metres from the loft that count as home
     int openFlightAfterSave = 1;     // [Flight] OpenAfterSave: show the flight after a read and save
     int gpx = 0;  // [Export] GPX: write a GPX beside the CSV
+    MapConfig map;  // [Map]
 };
 
 // n when `key` is "<prefix><n>" with n >= 2 (Loft2, LoftName12, ignoring case): the

@@ -1,0 +1,1 @@
+#include "map/tile_url.h"

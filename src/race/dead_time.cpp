@@ -1,0 +1,1 @@
+#include "race/dead_time.h"

@@ -1,0 +1,1 @@
+#include "race/race_file.h"

@@ -1,0 +1,1 @@
+#include "race/result_sheet.h"

@@ -1,0 +1,1 @@
+#include "race/track_input.h"
