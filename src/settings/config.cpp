@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/device_map.h"
@@ -48,6 +50,43 @@ std::vector<LoftEntry> ReadLofts(const ProfileFile& profile) {
                                   position});
     }
     return lofts;
+}
+
+// A number of the [Map] section: the whole value, in [low, high]; nothing for anything
+// else, which leaves the key at its default (a stray "abc" must not read as zoom 0).
+std::optional<int> MapNumber(const ProfileFile& profile, std::string_view key, int low, int high) {
+    const auto text = profile.GetString("Map", key);
+    if (!text) return std::nullopt;
+    int value = 0;
+    const char* end = text->data() + text->size();
+    const auto [stop, error] = std::from_chars(text->data(), end, value);
+    if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+// MBTiles, then MBTiles<n> in the order of n (gaps allowed); an empty value is no file.
+// "~/" is the home folder, as for the log folder; any other path is taken as written.
+std::vector<std::filesystem::path> ReadMapFiles(const ProfileFile& profile) {
+    std::map<unsigned, std::string> values;
+    for (const auto& [key, value] : profile.Values("Map")) {
+        if (ProfileNamesEqual(key, "MBTiles")) values.emplace(1, value);
+        else if (unsigned n = NumberedLoftKey(key, "MBTiles")) values.emplace(n, value);
+    }
+    std::vector<std::filesystem::path> files;
+    for (const auto& [n, value] : values)
+        if (!value.empty()) files.push_back(LogFolderFromSetting(value).value_or(std::filesystem::path(value)));
+    return files;
+}
+
+MapConfig ReadMap(const ProfileFile& profile) {
+    MapConfig map;
+    if (auto url = profile.GetString("Map", "TileUrl"); url && !url->empty()) map.tileUrl = *url;
+    if (auto text = profile.GetString("Map", "Attribution"); text && !text->empty()) map.attribution = *text;
+    map.maxZoom = MapNumber(profile, "MaxZoom", 0, kMaxMapZoom).value_or(map.maxZoom);
+    map.cacheMiB = MapNumber(profile, "CacheMiB", 1, kMaxMapCacheMiB).value_or(map.cacheMiB);
+    map.offline = static_cast<int>(profile.GetInt("Map", "Offline", 0));
+    map.mbtiles = ReadMapFiles(profile);
+    return map;
 }
 
 }  // namespace
@@ -126,6 +165,7 @@ Config ConfigFromProfile(const ProfileFile& profile) {
     if (config.arrivalRadius <= 0) config.arrivalRadius = 100;
     config.openFlightAfterSave = static_cast<int>(profile.GetInt("Flight", "OpenAfterSave", 1));
     config.gpx = static_cast<int>(profile.GetInt("Export", "GPX", 0));
+    config.map = ReadMap(profile);
     return config;
 }
 

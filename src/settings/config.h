@@ -1,7 +1,7 @@
 #pragma once
 // The settings ("Wing.ini"): the six of the first design, the time server, the log
-// folder, the lofts of the flight view and the export formats. Read at start-up from the
-// first of these that exists:
+// folder, the lofts of the flight view, the export formats and where the map comes from.
+// Read at start-up from the first of these that exists:
 //   1. the user's file, $XDG_CONFIG_HOME/wing-utility/Wing.ini (~/.config/...), which the
 //      settings window writes;
 //   2. the system's default, wing-utility/Wing.ini in each of $XDG_CONFIG_DIRS
@@ -46,8 +46,12 @@ struct MapConfig {
     int cacheMiB = 256;                     // [Map] CacheMiB: the disk cache's cap
     int offline = 0;                        // [Map] Offline: non-zero = no network request at all
     std::vector<std::filesystem::path> mbtiles;  // [Map] MBTiles: offline files, tried in order before the network
+                                                 // (MBTiles, MBTiles2, MBTiles3, ...; ~/ is the home folder)
     bool operator==(const MapConfig&) const = default;
 };
+// The values [Map] accepts; one outside them reads as the default.
+inline constexpr int kMaxMapZoom = 19;
+inline constexpr int kMaxMapCacheMiB = 4096;  // from 1; a larger disk cache only slows its upkeep
 
 struct Config {
     // Values before the file is read; only languageByOS is used that early.

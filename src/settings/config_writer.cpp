@@ -24,6 +24,7 @@ struct Entry {
 
 std::string LoftKey(std::size_t index) { return index == 0 ? "Loft" : "Loft" + std::to_string(index + 1); }
 std::string LoftNameKey(std::size_t index) { return index == 0 ? "LoftName" : "LoftName" + std::to_string(index + 1); }
+std::string MapFileKey(std::size_t index) { return index == 0 ? "MBTiles" : "MBTiles" + std::to_string(index + 1); }
 
 // The scalar values with their places in the file.
 std::vector<Entry> ScalarEntries(const Config& c) {
@@ -39,6 +40,11 @@ std::vector<Entry> ScalarEntries(const Config& c) {
         {"Flight", "ArrivalRadius", std::to_string(c.arrivalRadius)},
         {"Flight", "OpenAfterSave", std::to_string(c.openFlightAfterSave)},
         {"Export", "GPX", std::to_string(c.gpx)},
+        {"Map", "TileUrl", c.map.tileUrl},
+        {"Map", "Attribution", c.map.attribution},
+        {"Map", "MaxZoom", std::to_string(c.map.maxZoom)},
+        {"Map", "CacheMiB", std::to_string(c.map.cacheMiB)},
+        {"Map", "Offline", std::to_string(c.map.offline)},
     };
 }
 
@@ -48,22 +54,24 @@ std::string Folded(std::string_view key) {
     return out;
 }
 
-// Every Loft<n> and LoftName<n> key of the file that none of `count` lofts uses any more.
-std::set<std::string> StaleLoftKeys(const ProfileFile& profile, std::size_t count) {
-    std::set<std::string> used;
-    for (std::size_t i = 0; i < count; ++i) {
-        used.insert(Folded(LoftKey(i)));
-        used.insert(Folded(LoftNameKey(i)));
-    }
+// Every key "<prefix><n>" (n >= 2) of `section` for each prefix that is not among
+// `used` (folded): the keys of list entries the list no longer has.
+std::set<std::string> StaleNumberedKeys(const ProfileFile& profile, const char* section,
+                                        std::initializer_list<const char*> prefixes, const std::set<std::string>& used) {
     std::set<std::string> stale;
-    for (const std::string& key : profile.KeyNames("Flight"))
-        if ((NumberedLoftKey(key, "Loft") || NumberedLoftKey(key, "LoftName")) && !used.count(Folded(key)))
-            stale.insert(key);
+    for (const std::string& key : profile.KeyNames(section))
+        for (const char* prefix : prefixes)
+            if (NumberedLoftKey(key, prefix) && !used.count(Folded(key))) stale.insert(key);
     return stale;
 }
 
 std::string WriteLofts(std::string text, const ProfileFile& profile, const Config& config) {
-    for (const std::string& key : StaleLoftKeys(profile, config.lofts.size()))
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < config.lofts.size(); ++i) {
+        used.insert(Folded(LoftKey(i)));
+        used.insert(Folded(LoftNameKey(i)));
+    }
+    for (const std::string& key : StaleNumberedKeys(profile, "Flight", {"Loft", "LoftName"}, used))
         text = RemoveProfileKey(text, "Flight", key);
     if (config.lofts.empty()) {
         text = RemoveProfileKey(text, "Flight", "Loft");
@@ -73,6 +81,18 @@ std::string WriteLofts(std::string text, const ProfileFile& profile, const Confi
         text = SetProfileValue(text, "Flight", LoftKey(i), config.lofts[i].position);
         text = SetProfileValue(text, "Flight", LoftNameKey(i), config.lofts[i].name);
     }
+    return text;
+}
+
+// The offline map files as MBTiles, MBTiles2, ...: numbered afresh, the keys beyond them removed.
+std::string WriteMapFiles(std::string text, const ProfileFile& profile, const Config& config) {
+    const auto& files = config.map.mbtiles;
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < files.size(); ++i) used.insert(Folded(MapFileKey(i)));
+    for (const std::string& key : StaleNumberedKeys(profile, "Map", {"MBTiles"}, used))
+        text = RemoveProfileKey(text, "Map", key);
+    if (files.empty()) return RemoveProfileKey(text, "Map", "MBTiles");
+    for (std::size_t i = 0; i < files.size(); ++i) text = SetProfileValue(text, "Map", MapFileKey(i), files[i].string());
     return text;
 }
 
@@ -108,6 +128,7 @@ std::optional<std::string> ValueNotReadBack(std::string_view text, const Config&
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i].value != b[i].value) return "[" + std::string(a[i].section) + "] " + a[i].key;
     if (got.lofts != want.lofts) return std::string("[Flight] Loft");
+    if (got.map.mbtiles != want.map.mbtiles) return std::string("[Map] MBTiles");
     return std::nullopt;
 }
 
@@ -123,6 +144,7 @@ std::string ConfigText(std::string_view base, const Config& config) {
     for (std::size_t i = 0; i < after.size(); ++i)
         if (after[i].value != before[i].value) text = SetProfileValue(text, after[i].section, after[i].key, after[i].value);
     if (config.lofts != was.lofts) text = WriteLofts(std::move(text), profile, config);
+    if (config.map.mbtiles != was.map.mbtiles) text = WriteMapFiles(std::move(text), profile, config);
     return text;
 }
 
@@ -133,6 +155,8 @@ std::optional<std::string> UnstorableValue(const Config& config) {
         if (!ProfileValueFits(LoftKey(i), config.lofts[i].position)) return "[Flight] " + LoftKey(i);
         if (!ProfileValueFits(LoftNameKey(i), config.lofts[i].name)) return "[Flight] " + LoftNameKey(i);
     }
+    for (std::size_t i = 0; i < config.map.mbtiles.size(); ++i)
+        if (!ProfileValueFits(MapFileKey(i), config.map.mbtiles[i].string())) return "[Map] " + MapFileKey(i);
     return std::nullopt;
 }
 

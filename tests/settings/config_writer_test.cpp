@@ -48,6 +48,7 @@ void ExpectSame(const Config& a, const Config& b, const std::string& what) {
     EXPECT_EQ(a.arrivalRadius, b.arrivalRadius) << what;
     EXPECT_EQ(a.openFlightAfterSave, b.openFlightAfterSave) << what;
     EXPECT_EQ(a.gpx, b.gpx) << what;
+    EXPECT_EQ(a.map, b.map) << what;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -72,6 +73,12 @@ Config EverythingChanged() {
     c.arrivalRadius = 60;
     c.openFlightAfterSave = 0;
     c.gpx = 1;
+    c.map.tileUrl = "https://{s}.tiles.example.org/{z}/{x}/{y}.png";
+    c.map.attribution = "Club maps";
+    c.map.maxZoom = 16;
+    c.map.cacheMiB = 512;
+    c.map.offline = 1;
+    c.map.mbtiles = {"/srv/maps/taiwan.mbtiles", "/srv/maps/world.mbtiles"};
     return c;
 }
 
@@ -98,6 +105,14 @@ TEST(ConfigText, ChangedValuesAreWrittenInPlaceAndEveryOtherLineStays) {
     // A key set aside in a comment comes back below it; a key the file has changes in place.
     EXPECT_NE(text.find(";Folder=~/GPSLOG\nFolder=~/Pigeons\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[Export]\n; 1: also write a GPX file beside the CSV (one track per day, for any GPS program)\nGPX=1\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(";TileUrl=https://tile.openstreetmap.org/{z}/{x}/{y}.png\n"
+                        "TileUrl=https://{s}.tiles.example.org/{z}/{x}/{y}.png\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(";MBTiles=~/maps/taiwan.mbtiles\nMBTiles=/srv/maps/taiwan.mbtiles\n"
+                        ";MBTiles2=~/maps/world.mbtiles\nMBTiles2=/srv/maps/world.mbtiles\n"),
               std::string::npos)
         << text;
     // The loft that was only a comment keeps its comment, and the lofts follow it.
