@@ -162,4 +162,24 @@ inline constexpr unsigned IDS_CLI_WAITING = 286;
 inline constexpr unsigned IDS_CLI_TAKEN_AWAY = 287;
 inline constexpr unsigned IDS_CLI_INTERRUPTED = 288;
 
+// ---- the settings window's map fields -------------------------------------------
+inline constexpr unsigned IDS_SETTINGS_GROUP_MAP = 320;
+inline constexpr unsigned IDS_SETTINGS_TILE_URL = 321;
+inline constexpr unsigned IDS_SETTINGS_ATTRIBUTION = 322;
+inline constexpr unsigned IDS_SETTINGS_MAX_ZOOM = 323;
+inline constexpr unsigned IDS_SETTINGS_TILE_CACHE = 324;
+inline constexpr unsigned IDS_SETTINGS_OFFLINE = 325;
+inline constexpr unsigned IDS_SETTINGS_MAP_FILES = 326;
+inline constexpr unsigned IDS_SETTINGS_ADD_MAP_FILE = 327;
+inline constexpr unsigned IDS_SETTINGS_REMOVE_MAP_FILE = 328;
+inline constexpr unsigned IDS_SETTINGS_MAP_FILE_TYPE = 329;
+inline constexpr unsigned IDS_SETTINGS_ALL_FILES = 330;
+inline constexpr unsigned IDS_SETTINGS_CHOOSE_MAP_FILES = 331;
+inline constexpr unsigned IDS_SETTINGS_TILE_URL_NOT_HTTP = 332;
+inline constexpr unsigned IDS_SETTINGS_TILE_URL_BLANK = 333;
+inline constexpr unsigned IDS_SETTINGS_TILE_URL_BRACES = 334;
+inline constexpr unsigned IDS_SETTINGS_TILE_URL_PLACEHOLDERS = 335;
+inline constexpr unsigned IDS_SETTINGS_MAP_FILE_NOT_FULL = 336;
+inline constexpr unsigned IDS_SETTINGS_MAP_FILE_UNREADABLE = 337;
+
 }  // namespace wing

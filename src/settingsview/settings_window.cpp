@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -20,9 +22,11 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <fstream>
 
 #include "flight/coordinates.h"
 #include "framework/qt_text.h"
+#include "map/tile_url.h"
 #include "platform/device_map.h"
 #include "platform/paths.h"
 #include "resources/string_ids.h"
@@ -48,6 +52,35 @@ constexpr double kMaxThresholdVolts = 25.5;
 
 QString Path(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
+// Wide enough for the longer of its text and its placeholder, and a little more to type.
+void FitToText(QLineEdit* edit) {
+    const QString widest = std::max(edit->text(), edit->placeholderText(),
+                                    [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest + QStringLiteral("MMMM")));
+}
+
+// The message of a tile address the map cannot use.
+unsigned TileUrlFaultText(TileUrlFault fault) {
+    switch (fault) {
+    case TileUrlFault::NotHttp: return IDS_SETTINGS_TILE_URL_NOT_HTTP;
+    case TileUrlFault::Blank: return IDS_SETTINGS_TILE_URL_BLANK;
+    case TileUrlFault::OtherBraces: return IDS_SETTINGS_TILE_URL_BRACES;
+    case TileUrlFault::Placeholders: return IDS_SETTINGS_TILE_URL_PLACEHOLDERS;
+    case TileUrlFault::None: break;
+    }
+    return 0;
+}
+
+// The message for an offline map file that cannot be used; 0 when it can. Only a regular
+// file is opened: a FIFO there would keep the window waiting.
+unsigned MapFileFaultText(const std::filesystem::path& file) {
+    if (!file.is_absolute()) return IDS_SETTINGS_MAP_FILE_NOT_FULL;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec) || !std::ifstream(file, std::ios::binary).is_open())
+        return IDS_SETTINGS_MAP_FILE_UNREADABLE;
+    return 0;
+}
+
 }  // namespace
 
 SettingsWindow::SettingsWindow(const Config& inForce, std::filesystem::path source, std::filesystem::path target,
@@ -61,6 +94,7 @@ SettingsWindow::SettingsWindow(const Config& inForce, std::filesystem::path sour
     left->addWidget(BuildGeneral());
     left->addWidget(BuildClock());
     left->addWidget(BuildConnection());
+    left->addWidget(BuildMap());
     left->addStretch(1);
     auto* right = new QVBoxLayout();
     right->addWidget(BuildFiles());
@@ -129,12 +163,17 @@ QString SettingsWindow::Text(unsigned id) const {
     return ToQString(text);
 }
 
-QLabel* SettingsWindow::AddRow(QGridLayout* grid, unsigned labelId, QWidget* field, QWidget* extra) {
-    const int row = grid->rowCount();
+QLabel* SettingsWindow::Labelled(unsigned labelId, QWidget* field) {
     auto* label = new QLabel(Text(labelId), this);
     label->setBuddy(field);
     // Assistive technology reads the label's text as the field's name.
     field->setAccessibleName(label->text());
+    return label;
+}
+
+QLabel* SettingsWindow::AddRow(QGridLayout* grid, unsigned labelId, QWidget* field, QWidget* extra) {
+    const int row = grid->rowCount();
+    QLabel* label = Labelled(labelId, field);
     grid->addWidget(label, row, 0);
     if (extra) {
         auto* pair = new QHBoxLayout();
@@ -241,10 +280,7 @@ QWidget* SettingsWindow::BuildFiles() {
     m_logFolder = new QLineEdit(QString::fromStdString(m_inForce.logFolder), box);
     m_logFolder->setObjectName(QStringLiteral("logFolder"));
     m_logFolder->setPlaceholderText(Path(DefaultLogFolder()));
-    // Room for the folder the field starts with, and for a typical path beside it.
-    const QString widest = std::max(m_logFolder->text(), m_logFolder->placeholderText(),
-                                    [](const QString& a, const QString& b) { return a.size() < b.size(); });
-    m_logFolder->setMinimumWidth(m_logFolder->fontMetrics().horizontalAdvance(widest + QStringLiteral("MMMM")));
+    FitToText(m_logFolder);
     auto* browse = new QPushButton(Text(IDS_SETTINGS_BROWSE), box);
     browse->setObjectName(QStringLiteral("browse"));
     connect(browse, &QPushButton::clicked, this, [this] {
@@ -314,6 +350,81 @@ QWidget* SettingsWindow::BuildFlight() {
     return box;
 }
 
+QWidget* SettingsWindow::BuildMap() {
+    const MapConfig& map = m_inForce.map;
+    auto* box = new QGroupBox(Text(IDS_SETTINGS_GROUP_MAP), this);
+    auto* grid = new QGridLayout(box);
+    grid->setColumnStretch(3, 1);
+
+    m_tileUrl = new QLineEdit(QString::fromStdString(map.tileUrl), box);
+    m_tileUrl->setObjectName(QStringLiteral("tileUrl"));
+    m_tileUrl->setPlaceholderText(QString::fromLatin1(kDefaultTileUrl));
+    m_tileUrl->setToolTip(QStringLiteral("https://tile.example.org/{z}/{x}/{y}.png\nhttps://{s}.tile.example.org/{z}/{x}/{y}.png"));
+    FitToText(m_tileUrl);
+    grid->addWidget(Labelled(IDS_SETTINGS_TILE_URL, m_tileUrl), 0, 0);
+    grid->addWidget(m_tileUrl, 0, 1, 1, 3);
+
+    m_attribution = new QLineEdit(QString::fromStdString(map.attribution), box);
+    m_attribution->setObjectName(QStringLiteral("attribution"));
+    m_attribution->setPlaceholderText(QString::fromUtf8(kDefaultTileAttribution));
+    FitToText(m_attribution);
+    grid->addWidget(Labelled(IDS_SETTINGS_ATTRIBUTION, m_attribution), 1, 0);
+    grid->addWidget(m_attribution, 1, 1, 1, 3);
+
+    m_maxZoom = new QSpinBox(box);
+    m_maxZoom->setObjectName(QStringLiteral("maxZoom"));
+    m_maxZoom->setRange(0, kMaxMapZoom);
+    m_maxZoom->setValue(map.maxZoom);
+    grid->addWidget(Labelled(IDS_SETTINGS_MAX_ZOOM, m_maxZoom), 2, 0);
+    grid->addWidget(m_maxZoom, 2, 1);
+    m_cacheMiB = new QSpinBox(box);
+    m_cacheMiB->setObjectName(QStringLiteral("cacheMiB"));
+    m_cacheMiB->setRange(1, kMaxMapCacheMiB);
+    m_cacheMiB->setSuffix(QStringLiteral(" MiB"));
+    m_cacheMiB->setValue(map.cacheMiB);
+    grid->addWidget(Labelled(IDS_SETTINGS_TILE_CACHE, m_cacheMiB), 2, 2);
+    grid->addWidget(m_cacheMiB, 2, 3, Qt::AlignLeft);
+
+    m_offline = new QCheckBox(Text(IDS_SETTINGS_OFFLINE), box);
+    m_offline->setObjectName(QStringLiteral("offline"));
+    m_offline->setChecked(map.offline != 0);
+    grid->addWidget(m_offline, 3, 0, 1, 4);
+
+    // The files in the order they are tried; dragging an entry changes it.
+    m_mapFiles = new QListWidget(box);
+    m_mapFiles->setObjectName(QStringLiteral("mapFiles"));
+    m_mapFiles->setDragDropMode(QAbstractItemView::InternalMove);
+    for (const auto& file : map.mbtiles) m_mapFiles->addItem(Path(file));
+    // A few lines are enough: the list scrolls.
+    m_mapFiles->setMaximumHeight(m_mapFiles->fontMetrics().lineSpacing() * 4 + 2 * m_mapFiles->frameWidth());
+    grid->addWidget(Labelled(IDS_SETTINGS_MAP_FILES, m_mapFiles), 4, 0, 1, 4);
+    grid->addWidget(m_mapFiles, 5, 0, 1, 4);
+
+    auto* add = new QPushButton(Text(IDS_SETTINGS_ADD_MAP_FILE), box);
+    add->setObjectName(QStringLiteral("addMapFile"));
+    connect(add, &QPushButton::clicked, this, &SettingsWindow::ChooseMapFiles);
+    auto* remove = new QPushButton(Text(IDS_SETTINGS_REMOVE_MAP_FILE), box);
+    remove->setObjectName(QStringLiteral("removeMapFile"));
+    connect(remove, &QPushButton::clicked, this, [this] { delete m_mapFiles->currentItem(); });
+    auto* buttons = new QHBoxLayout();
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 6, 0, 1, 4);
+    return box;
+}
+
+void SettingsWindow::ChooseMapFiles() {
+    // Start where the last file lies, else in the home folder.
+    const int count = m_mapFiles->count();
+    const QString start = count > 0 ? Path(std::filesystem::path(m_mapFiles->item(count - 1)->text().toStdString()).parent_path())
+                                     : QDir::homePath();
+    const QString filter = Text(IDS_SETTINGS_MAP_FILE_TYPE) + QStringLiteral(" (*.mbtiles);;") +
+                           Text(IDS_SETTINGS_ALL_FILES) + QStringLiteral(" (*)");
+    for (const QString& file : QFileDialog::getOpenFileNames(this, Text(IDS_SETTINGS_CHOOSE_MAP_FILES), start, filter))
+        if (m_mapFiles->findItems(file, Qt::MatchExactly).isEmpty()) m_mapFiles->addItem(file);
+}
+
 void SettingsWindow::AddLoftRow(const LoftEntry& loft) {
     const int row = m_lofts->rowCount();
     m_lofts->insertRow(row);
@@ -363,8 +474,29 @@ std::variant<Config, QString> SettingsWindow::Collect() const {
         c.lofts.push_back(LoftEntry{name.toStdString(), position.toStdString()});
     }
 
+    if (QString problem = MapProblem(c.map); !problem.isEmpty()) return problem;
+
     if (auto bad = UnstorableValue(c)) return Text(IDS_SETTINGS_CANNOT_STORE) + " " + QString::fromStdString(*bad);
     return c;
+}
+
+QString SettingsWindow::MapProblem(MapConfig& map) const {
+    // An empty text is the default, as the file reads it.
+    const QString url = m_tileUrl->text().trimmed();
+    map.tileUrl = url.isEmpty() ? std::string(kDefaultTileUrl) : url.toStdString();
+    if (const unsigned id = TileUrlFaultText(FindTileUrlFault(map.tileUrl))) return Text(id) + " " + url;
+    const QString attribution = m_attribution->text().trimmed();
+    map.attribution = attribution.isEmpty() ? std::string(kDefaultTileAttribution) : attribution.toStdString();
+    map.maxZoom = m_maxZoom->value();
+    map.cacheMiB = m_cacheMiB->value();
+    if (m_offline->isChecked() != (m_inForce.map.offline != 0)) map.offline = m_offline->isChecked() ? 1 : 0;
+    map.mbtiles.clear();
+    for (int row = 0; row < m_mapFiles->count(); ++row) {
+        const QString file = m_mapFiles->item(row)->text();
+        map.mbtiles.emplace_back(file.toStdString());
+        if (const unsigned id = MapFileFaultText(map.mbtiles.back())) return Text(id) + " " + file;
+    }
+    return {};
 }
 
 QString SettingsWindow::Problem() const { return m_problem->isHidden() ? QString() : m_problem->text(); }

@@ -17,6 +17,7 @@ class QDoubleSpinBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QSpinBox;
 class QTableWidget;
 
@@ -50,7 +51,11 @@ private:
     QWidget* BuildConnection();
     QWidget* BuildFiles();
     QWidget* BuildFlight();
+    QWidget* BuildMap();
+    QLabel* Labelled(unsigned labelId, QWidget* field);
     QLabel* AddRow(QGridLayout* grid, unsigned labelId, QWidget* field, QWidget* extra = nullptr);
+    void ChooseMapFiles();
+    QString MapProblem(MapConfig& map) const;
     void FillPorts();
     void AddLoftRow(const LoftEntry& loft);
     void ShowProblem(const QString& text);
@@ -74,6 +79,12 @@ private:
     QTableWidget* m_lofts = nullptr;
     QSpinBox* m_arrivalRadius = nullptr;
     QCheckBox* m_openAfterSave = nullptr;
+    QLineEdit* m_tileUrl = nullptr;
+    QLineEdit* m_attribution = nullptr;
+    QSpinBox* m_maxZoom = nullptr;
+    QSpinBox* m_cacheMiB = nullptr;
+    QCheckBox* m_offline = nullptr;
+    QListWidget* m_mapFiles = nullptr;
     QLabel* m_problem = nullptr;
 };
 

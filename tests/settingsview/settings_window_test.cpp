@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -264,6 +265,7 @@ TEST_F(SettingsWindowTest, ScreenshotsInEachLanguage) {
     std::string station = kSystemIni;
     station.replace(station.find("ENABLE=1\nCOM=0"), 14, "ENABLE=0\nCOM=3");
     station.insert(station.find("ArrivalRadius"), "Loft2=N24 07.407 E120 39.260\nLoftName2=Club\n");
+    station += "[Map]\nMBTiles=~/maps/taiwan.mbtiles\nMBTiles2=~/maps/world.mbtiles\n";
     std::ofstream(system) << station;
     if (fs::exists("/dev/ttyS0"))
         std::ofstream(fs::path(config.ConfigDir()) / "device-map.ini") << "[ports]\nCOM3 = /dev/ttyS0\n";
@@ -273,7 +275,10 @@ TEST_F(SettingsWindowTest, ScreenshotsInEachLanguage) {
         SettingsWindow w(LoadConfig(lang, system), "/etc/xdg/wing-utility/Wing.ini",
                          "/home/fancier/.config/wing-utility/Wing.ini", lang);
         w.show();
-        w.resize(w.sizeHint().expandedTo(QSize(860, 520)));
+        // The whole form, as a screen with room for it shows it: no scroll bars.
+        const auto* scroll = Field<QScrollArea>(w, "fields");
+        const QSize whole = w.sizeHint() + (scroll->widget()->sizeHint() - scroll->sizeHint()).expandedTo(QSize(0, 0));
+        w.resize(whole.expandedTo(QSize(860, 520)));
         test::PumpFor(std::chrono::milliseconds(100));
         const QImage image = w.grab().toImage();
         EXPECT_FALSE(image.isNull());
