@@ -7,13 +7,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTableWidget>
+
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -26,6 +30,7 @@
 #include "settingsview/settings_window.h"
 #include "support/accessibility.h"
 #include "support/files.h"
+#include "support/modal.h"
 #include "support/temp_config.h"
 
 WING_QT_TEST_ENVIRONMENT();
@@ -84,6 +89,31 @@ protected:
         table->item(row, column)->setText(text);
     }
     static void SelectData(QComboBox* combo, int value) { combo->setCurrentIndex(combo->findData(value)); }
+    // An offline map file (any bytes: the window checks only that it can be read).
+    fs::path MapFile(const char* name) const {
+        const fs::path file = fs::path(config.Root()) / "maps" / name;
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "SQLite format 3";
+        return file;
+    }
+    // Add Files... with `names` typed into the file dialog in `folder` ("a" "b" for two);
+    // empty names cancel it.
+    static void ChooseMapFiles(SettingsWindow& w, const fs::path& folder, const QString& names) {
+        const bool shown = test::WhileModal<QFileDialog>([&] { Press(w, "addMapFile"); },
+                                                         [&](QFileDialog& d) {
+                                                             d.setDirectory(QString::fromStdString(folder.string()));
+                                                             if (names.isEmpty()) return d.reject();
+                                                             d.findChild<QLineEdit*>("fileNameEdit")->setText(names);
+                                                             static_cast<QDialog&>(d).accept();  // checks the names
+                                                         });
+        EXPECT_TRUE(shown);
+    }
+    static QStringList MapFilesShown(SettingsWindow& w) {
+        QStringList out;
+        auto* list = Field<QListWidget>(w, "mapFiles");
+        for (int row = 0; row < list->count(); ++row) out << list->item(row)->text();
+        return out;
+    }
 
     test::TempConfig config;
     fs::path system;
@@ -106,6 +136,13 @@ TEST_F(SettingsWindowTest, OkWritesEveryChangedFieldToTheUsersFileAndKeepsTheRes
     SetCell(*w, 1, 1, "N24 07.407 E120 39.260");
     Field<QSpinBox>(*w, "arrivalRadius")->setValue(60);
     Field<QCheckBox>(*w, "openAfterSave")->setChecked(false);
+    Field<QLineEdit>(*w, "tileUrl")->setText(" http://127.0.0.1:8080/{z}/{x}/{y}.png ");
+    Field<QLineEdit>(*w, "attribution")->setText("Club maps");
+    Field<QSpinBox>(*w, "maxZoom")->setValue(14);
+    Field<QSpinBox>(*w, "cacheMiB")->setValue(64);
+    Field<QCheckBox>(*w, "offline")->setChecked(true);
+    const fs::path mapFile = MapFile("taiwan.mbtiles");
+    ChooseMapFiles(*w, mapFile.parent_path(), "\"taiwan.mbtiles\"");
     Press(*w, "ok");
 
     EXPECT_EQ(w->result(), QDialog::Accepted) << w->Problem().toStdString();
@@ -123,7 +160,14 @@ TEST_F(SettingsWindowTest, OkWritesEveryChangedFieldToTheUsersFileAndKeepsTheRes
     EXPECT_EQ(back.lofts, (std::vector<LoftEntry>{{"Home", "24.123456, 120.654321"}, {"Club", "N24 07.407 E120 39.260"}}));
     EXPECT_EQ(back.arrivalRadius, 60);
     EXPECT_EQ(back.openFlightAfterSave, 0);
+    EXPECT_EQ(back.map.tileUrl, "http://127.0.0.1:8080/{z}/{x}/{y}.png");
+    EXPECT_EQ(back.map.attribution, "Club maps");
+    EXPECT_EQ(back.map.maxZoom, 14);
+    EXPECT_EQ(back.map.cacheMiB, 64);
+    EXPECT_EQ(back.map.offline, 1);
+    EXPECT_EQ(back.map.mbtiles, std::vector<fs::path>{mapFile});
     EXPECT_EQ(w->Saved().lofts, back.lofts);
+    EXPECT_EQ(w->Saved().map, back.map);
 
     // Comments and keys the window does not know are carried over; the system's file stays.
     const std::string text = test::ReadWhole(UserConfigPath());
@@ -147,6 +191,15 @@ TEST_F(SettingsWindowTest, CancelAndAnUnchangedOkWriteNothing) {
 }
 
 TEST_F(SettingsWindowTest, InputThatCannotBeUsedIsRefusedWithItsMessageAndNothingIsWritten) {
+    // A FIFO where a map file should be: opened, it would hold the window until a writer came.
+    const fs::path fifo = fs::path(config.Root()) / "maps.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    auto tileUrl = [](const char* url) {
+        return [url](SettingsWindow& w) { Field<QLineEdit>(w, "tileUrl")->setText(url); };
+    };
+    auto mapFile = [](const std::string& path) {
+        return [path](SettingsWindow& w) { Field<QListWidget>(w, "mapFiles")->addItem(QString::fromStdString(path)); };
+    };
     struct Case {
         const char* what;
         std::function<void(SettingsWindow&)> edit;
@@ -177,6 +230,25 @@ TEST_F(SettingsWindowTest, InputThatCannotBeUsedIsRefusedWithItsMessageAndNothin
          Str(IDS_SETTINGS_BAD_SERVER) + " a b"},
         {"a loft name the file cannot hold", [](SettingsWindow& w) { SetCell(w, 0, 0, "Home ; old"); },
          Str(IDS_SETTINGS_CANNOT_STORE) + " [Flight] LoftName"},
+        {"a tile address of another scheme", tileUrl("ftp://t.example.org/{z}/{x}/{y}.png"),
+         Str(IDS_SETTINGS_TILE_URL_NOT_HTTP) + " ftp://t.example.org/{z}/{x}/{y}.png"},
+        {"a tile address with a blank", tileUrl("https://t.example.org/{z}/{x}/{y} .png"),
+         Str(IDS_SETTINGS_TILE_URL_BLANK) + " https://t.example.org/{z}/{x}/{y} .png"},
+        {"a tile address without {y}", tileUrl("https://t.example.org/{z}/{x}.png"),
+         Str(IDS_SETTINGS_TILE_URL_PLACEHOLDERS) + " https://t.example.org/{z}/{x}.png"},
+        {"a tile address with a brace of its own", tileUrl("https://t.example.org/{zoom}/{x}/{y}.png"),
+         Str(IDS_SETTINGS_TILE_URL_BRACES) + " https://t.example.org/{zoom}/{x}/{y}.png"},
+        {"an attribution the file cannot hold",
+         [](SettingsWindow& w) { Field<QLineEdit>(w, "attribution")->setText("\"Club\""); },
+         Str(IDS_SETTINGS_CANNOT_STORE) + " [Map] Attribution"},
+        {"a map file that is not there", mapFile("/nonexistent/taiwan.mbtiles"),
+         Str(IDS_SETTINGS_MAP_FILE_UNREADABLE) + " /nonexistent/taiwan.mbtiles"},
+        {"a map file by a relative path", mapFile("maps/taiwan.mbtiles"),
+         Str(IDS_SETTINGS_MAP_FILE_NOT_FULL) + " maps/taiwan.mbtiles"},
+        {"a folder as a map file", mapFile(config.Root()),
+         Str(IDS_SETTINGS_MAP_FILE_UNREADABLE) + " " + QString::fromStdString(config.Root())},
+        {"a FIFO as a map file", mapFile(fifo.string()),
+         Str(IDS_SETTINGS_MAP_FILE_UNREADABLE) + " " + QString::fromStdString(fifo.string())},
     };
     for (const auto& c : cases) {
         auto w = Open();
@@ -199,6 +271,31 @@ TEST_F(SettingsWindowTest, InputThatCannotBeUsedIsRefusedWithItsMessageAndNothin
     EXPECT_EQ(w->result(), QDialog::Accepted);
     EXPECT_TRUE(w->Problem().isEmpty());
     EXPECT_EQ(LoadConfig(LANG_EN_US, UserConfigPath()).lofts.at(0).position, "24°07'24.4\"N 120°39'15.6\"E");
+}
+
+TEST_F(SettingsWindowTest, MapFilesAreChosenInTheFileDialogAndKeptInTheirOrder) {
+    const fs::path a = MapFile("a.mbtiles"), b = MapFile("b.mbtiles"), c = MapFile("c.mbtiles");
+    std::ofstream(system, std::ios::app) << "[Map]\nMBTiles=" << a.string() << "\nMBTiles2=" << b.string()
+                                         << "\nTileUrl=http://127.0.0.1:8080/{z}/{x}/{y}.png\nAttribution=Club maps\n";
+    auto w = Open();
+    const QString qa = QString::fromStdString(a.string()), qb = QString::fromStdString(b.string()),
+                  qc = QString::fromStdString(c.string());
+    ASSERT_EQ(MapFilesShown(*w), (QStringList{qa, qb}));
+    ChooseMapFiles(*w, a.parent_path(), "");  // cancelled: nothing added
+    EXPECT_EQ(MapFilesShown(*w), (QStringList{qa, qb}));
+    ChooseMapFiles(*w, a.parent_path(), "\"c.mbtiles\" \"a.mbtiles\"");  // a is there already
+    EXPECT_EQ(MapFilesShown(*w), (QStringList{qa, qb, qc}));
+    Field<QListWidget>(*w, "mapFiles")->setCurrentRow(1);
+    Press(*w, "removeMapFile");
+    // Emptied, the texts are the defaults again, as an empty key in the file is.
+    Field<QLineEdit>(*w, "tileUrl")->setText("");
+    Field<QLineEdit>(*w, "attribution")->setText(" ");
+    Press(*w, "ok");
+    ASSERT_EQ(w->result(), QDialog::Accepted) << w->Problem().toStdString();
+    const MapConfig back = LoadConfig(LANG_EN_US, UserConfigPath()).map;
+    EXPECT_EQ(back.mbtiles, (std::vector<fs::path>{a, c}));
+    EXPECT_EQ(back.tileUrl, kDefaultTileUrl);
+    EXPECT_EQ(back.attribution, kDefaultTileAttribution);
 }
 
 TEST_F(SettingsWindowTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStays) {
@@ -238,7 +335,8 @@ TEST_F(SettingsWindowTest, ThePortsAreTheOnesTheToolSeesAndOnlyAStationUsesOne) 
 TEST_F(SettingsWindowTest, NumbersTheUserLeftAloneKeepTheirSpelling) {
     // Competition=2 is racing as much as 1, ENABLE=2 personal mode with the automatic boxes
     // shown, LanguageByOS=4 English: changing something else must not rewrite them.
-    const std::string odd = "[Mode]\nCompetition=2\n[Personal]\nENABLE=2\n[Language]\nLanguageByOS=4\n[Power]\nThreshold=-5\n";
+    const std::string odd = "[Mode]\nCompetition=2\n[Personal]\nENABLE=2\n[Language]\nLanguageByOS=4\n[Power]\nThreshold=-5\n"
+                            "[Map]\nOffline=2\n";
     std::ofstream(system) << odd;
     auto w = Open();
     Field<QCheckBox>(*w, "gpx")->setChecked(true);
