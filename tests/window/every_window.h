@@ -105,7 +105,8 @@ protected:
         return list;
     }
 
-    // Two lofts, station mode on a port that is not plugged in: every field has a text.
+    // Two lofts, station mode on a port that is not plugged in, two offline map files: every
+    // field has a text.
     static std::unique_ptr<SettingsWindow> OpenSettings(const Language& l) {
         Config config;
         config.personal = 0;
@@ -113,6 +114,8 @@ protected:
         config.threshold = 40;
         config.gpx = 1;
         config.lofts = {{"Home", "24.123456, 120.654321"}, {"Club loft", "N24 07.407 E120 39.260"}};
+        config.map.offline = 1;
+        config.map.mbtiles = {"/home/fancier/maps/taiwan.mbtiles", "/home/fancier/maps/world.mbtiles"};
         auto window = std::make_unique<SettingsWindow>(config, "/nonexistent/Wing.ini", "/nonexistent/user/Wing.ini",
                                                        l.langId);
         window->show();
