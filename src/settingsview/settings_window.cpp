@@ -389,16 +389,21 @@ QWidget* SettingsWindow::BuildMap() {
     m_offline->setObjectName(QStringLiteral("offline"));
     m_offline->setChecked(map.offline != 0);
     grid->addWidget(m_offline, 3, 0, 1, 4);
+    AddMapFiles(grid, box);
+    return box;
+}
 
+void SettingsWindow::AddMapFiles(QGridLayout* grid, QWidget* box) {
     // The files in the order they are tried; dragging an entry changes it.
     m_mapFiles = new QListWidget(box);
     m_mapFiles->setObjectName(QStringLiteral("mapFiles"));
     m_mapFiles->setDragDropMode(QAbstractItemView::InternalMove);
-    for (const auto& file : map.mbtiles) m_mapFiles->addItem(Path(file));
+    for (const auto& file : m_inForce.map.mbtiles) m_mapFiles->addItem(Path(file));
     // A few lines are enough: the list scrolls.
     m_mapFiles->setMaximumHeight(m_mapFiles->fontMetrics().lineSpacing() * 4 + 2 * m_mapFiles->frameWidth());
-    grid->addWidget(Labelled(IDS_SETTINGS_MAP_FILES, m_mapFiles), 4, 0, 1, 4);
-    grid->addWidget(m_mapFiles, 5, 0, 1, 4);
+    const int row = grid->rowCount();
+    grid->addWidget(Labelled(IDS_SETTINGS_MAP_FILES, m_mapFiles), row, 0, 1, 4);
+    grid->addWidget(m_mapFiles, row + 1, 0, 1, 4);
 
     auto* add = new QPushButton(Text(IDS_SETTINGS_ADD_MAP_FILE), box);
     add->setObjectName(QStringLiteral("addMapFile"));
@@ -410,8 +415,7 @@ QWidget* SettingsWindow::BuildMap() {
     buttons->addWidget(add);
     buttons->addWidget(remove);
     buttons->addStretch(1);
-    grid->addLayout(buttons, 6, 0, 1, 4);
-    return box;
+    grid->addLayout(buttons, row + 2, 0, 1, 4);
 }
 
 void SettingsWindow::ChooseMapFiles() {

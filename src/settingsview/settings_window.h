@@ -52,6 +52,7 @@ private:
     QWidget* BuildFiles();
     QWidget* BuildFlight();
     QWidget* BuildMap();
+    void AddMapFiles(QGridLayout* grid, QWidget* box);
     QLabel* Labelled(unsigned labelId, QWidget* field);
     QLabel* AddRow(QGridLayout* grid, unsigned labelId, QWidget* field, QWidget* extra = nullptr);
     void ChooseMapFiles();
