@@ -65,7 +65,6 @@ std::optional<int> MapNumber(const ProfileFile& profile, std::string_view key, i
 }
 
 // MBTiles, then MBTiles<n> in the order of n (gaps allowed); an empty value is no file.
-// "~/" is the home folder, as for the log folder; any other path is taken as written.
 std::vector<std::filesystem::path> ReadMapFiles(const ProfileFile& profile) {
     std::map<unsigned, std::string> values;
     for (const auto& [key, value] : profile.Values("Map")) {
@@ -74,7 +73,7 @@ std::vector<std::filesystem::path> ReadMapFiles(const ProfileFile& profile) {
     }
     std::vector<std::filesystem::path> files;
     for (const auto& [n, value] : values)
-        if (!value.empty()) files.push_back(LogFolderFromSetting(value).value_or(std::filesystem::path(value)));
+        if (!value.empty()) files.push_back(MapFileFromSetting(value));
     return files;
 }
 
@@ -99,6 +98,10 @@ unsigned NumberedLoftKey(std::string_view key, std::string_view prefix) {
         n = n * 10 + static_cast<unsigned>(c - '0');
     }
     return n >= 2 ? n : 0;
+}
+
+std::filesystem::path MapFileFromSetting(std::string_view value) {
+    return LogFolderFromSetting(value).value_or(std::filesystem::path(value));
 }
 
 std::string DefaultLoftName(std::size_t index) {

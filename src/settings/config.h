@@ -74,6 +74,10 @@ struct Config {
 // keys of the second and later lofts; 0 for any other key.
 unsigned NumberedLoftKey(std::string_view key, std::string_view prefix);
 
+// The file an [Map] MBTiles value names: "~/" lies in the home folder, as for the log
+// folder; any other path is taken as written.
+std::filesystem::path MapFileFromSetting(std::string_view value);
+
 // The name a loft gets when the file gives none: "Loft", then "Loft 2", "Loft 3", ...
 std::string DefaultLoftName(std::size_t index);
 

@@ -84,7 +84,8 @@ std::string WriteLofts(std::string text, const ProfileFile& profile, const Confi
     return text;
 }
 
-// The offline map files as MBTiles, MBTiles2, ...: numbered afresh, the keys beyond them removed.
+// The offline map files as MBTiles, MBTiles2, ...: numbered afresh, the keys beyond them
+// removed. A key that already names its file keeps its spelling ("~/maps/a.mbtiles").
 std::string WriteMapFiles(std::string text, const ProfileFile& profile, const Config& config) {
     const auto& files = config.map.mbtiles;
     std::set<std::string> used;
@@ -92,7 +93,11 @@ std::string WriteMapFiles(std::string text, const ProfileFile& profile, const Co
     for (const std::string& key : StaleNumberedKeys(profile, "Map", {"MBTiles"}, used))
         text = RemoveProfileKey(text, "Map", key);
     if (files.empty()) return RemoveProfileKey(text, "Map", "MBTiles");
-    for (std::size_t i = 0; i < files.size(); ++i) text = SetProfileValue(text, "Map", MapFileKey(i), files[i].string());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto now = profile.GetString("Map", MapFileKey(i));
+        if (!now || now->empty() || MapFileFromSetting(*now) != files[i])
+            text = SetProfileValue(text, "Map", MapFileKey(i), files[i].string());
+    }
     return text;
 }
 

@@ -138,6 +138,18 @@ TEST(MapSettings, ChangedValuesAreWrittenAndTheFilesRenumbered) {
     }
 }
 
+TEST(MapSettings, AFileTheListStillNamesKeepsItsSpelling) {
+    ScopedEnv home("HOME", "/home/fancier");
+    const std::string base = "[Map]\nMBTiles = ~/maps/taiwan.mbtiles ; the island\nMBTiles2=/srv/world.mbtiles\n";
+    ProfileFile profile;
+    profile.Parse(base);
+    Config c = ConfigFromProfile(profile);
+    c.map.mbtiles = {"/home/fancier/maps/taiwan.mbtiles", "/srv/europe.mbtiles", "/srv/world.mbtiles"};
+    EXPECT_EQ(ConfigText(base, c),
+              "[Map]\nMBTiles = ~/maps/taiwan.mbtiles ; the island\nMBTiles2=/srv/europe.mbtiles\n"
+              "MBTiles3=/srv/world.mbtiles\n");
+}
+
 TEST(MapSettings, AValueTheFileCannotHoldIsNamedAndNotSaved) {
     struct Case {
         std::function<void(MapConfig&)> change;
