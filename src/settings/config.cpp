@@ -77,13 +77,27 @@ std::vector<std::filesystem::path> ReadMapFiles(const ProfileFile& profile) {
     return files;
 }
 
+// A switch as a number (non-zero: on), or as the words people write for one: yes/true/on
+// and no/false/off in any case. Offline keeps every request off the network, so "yes"
+// must not read as 0 the way the profile reader's numbers would take it.
+int MapSwitch(const ProfileFile& profile, std::string_view key) {
+    const auto text = profile.GetString("Map", key);
+    if (!text) return 0;
+    std::string word;
+    for (char c : *text)
+        if (c != ' ' && c != '\t') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "yes" || word == "true" || word == "on") return 1;
+    if (word == "no" || word == "false" || word == "off") return 0;
+    return static_cast<int>(profile.GetInt("Map", key, 0));
+}
+
 MapConfig ReadMap(const ProfileFile& profile) {
     MapConfig map;
     if (auto url = profile.GetString("Map", "TileUrl"); url && !url->empty()) map.tileUrl = *url;
     if (auto text = profile.GetString("Map", "Attribution"); text && !text->empty()) map.attribution = *text;
     map.maxZoom = MapNumber(profile, "MaxZoom", 0, kMaxMapZoom).value_or(map.maxZoom);
     map.cacheMiB = MapNumber(profile, "CacheMiB", 1, kMaxMapCacheMiB).value_or(map.cacheMiB);
-    map.offline = static_cast<int>(profile.GetInt("Map", "Offline", 0));
+    map.offline = MapSwitch(profile, "Offline");
     map.mbtiles = ReadMapFiles(profile);
     return map;
 }

@@ -65,6 +65,13 @@ TEST(MapSettings, EachKeyGivesItsValueOrFallsBackToItsDefault) {
         {"a cache past the limit", "[Map]\nCacheMiB=4097\n", MapConfig{}},
         {"a cache of a huge number", "[Map]\nCacheMiB=99999999999999999999\n", MapConfig{}},
         {"any non-zero number is offline", "[Map]\nOffline=2\n", With([](MapConfig& m) { m.offline = 2; })},
+        // The switch that keeps every request off the network reads the words people write
+        // for "on" as on; read as numbers they would have been 0, online.
+        {"yes is offline", "[Map]\nOffline=yes\n", With([](MapConfig& m) { m.offline = 1; })},
+        {"True is offline", "[Map]\nOffline=True\n", With([](MapConfig& m) { m.offline = 1; })},
+        {"on is offline", "[Map]\nOffline= on \n", With([](MapConfig& m) { m.offline = 1; })},
+        {"no is online", "[Map]\nOffline=no\n", MapConfig{}},
+        {"off is online", "[Map]\nOffline=OFF\n", MapConfig{}},
         // The settings window and the map name the fault of a template; nothing is lost here.
         {"a template the map cannot use is kept as written", "[Map]\nTileUrl=ftp://t.example.org/{z}.png\n",
          With([](MapConfig& m) { m.tileUrl = "ftp://t.example.org/{z}.png"; })},
