@@ -162,4 +162,7 @@ inline constexpr unsigned IDS_CLI_WAITING = 286;
 inline constexpr unsigned IDS_CLI_TAKEN_AWAY = 287;
 inline constexpr unsigned IDS_CLI_INTERRUPTED = 288;
 
+// ---- the map -------------------------------------------------------------------
+inline constexpr unsigned IDS_MAP_OFFLINE = 300;
+
 }  // namespace wing
