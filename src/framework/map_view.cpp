@@ -56,6 +56,14 @@ void MapView::FitTo(const std::vector<GeoPoint>& points, double margin, double m
     update();
 }
 
+void MapView::SetView(const GeoPoint& centre, double zoom) {
+    m_view.SetSize(width(), height());
+    m_view.SetCentre(ToWorld(centre));
+    m_view.SetZoom(zoom);
+    m_userMoved = true;
+    update();
+}
+
 bool MapView::Complete() const {
     const int z = m_view.TileZoom(m_source->MaxZoom());
     for (const TileId& tile : m_view.TilesInView(z, 0))
@@ -90,6 +98,7 @@ void MapView::paintEvent(QPaintEvent*) {
 void MapView::DrawTiles(QPainter& painter) {
     const int z = m_view.TileZoom(m_source->MaxZoom());
     m_source->Want(m_view.TilesInView(z, 1));
+
     // Scaled tiles (between levels, or a lower level standing in) are smoothed.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (const TileId& tile : m_view.TilesInView(z, 0)) {

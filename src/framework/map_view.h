@@ -25,6 +25,7 @@ public:
     // The points in view with `margin` pixels around them, no closer than `maxZoom`.
     void FitTo(const std::vector<GeoPoint>& points, double margin, double maxZoom);
     const MapViewport& Viewport() const { return m_view; }
+    void SetView(const GeoPoint& centre, double zoom);
     TileSource& Source() { return *m_source; }
     // True when every tile the view shows at its own level has arrived or will not come.
     bool Complete() const;
