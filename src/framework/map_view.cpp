@@ -140,7 +140,10 @@ void MapView::DrawGraticule(QPainter& painter) const {
         painter.setPen(QPen(kGraticule, 1));
         painter.drawLine(a, b);
         painter.setPen(kGraticuleText);
-        painter.drawText(QPointF(b.x() + 2, 12), QString::number(lon, 'f', places) + QChar(0xB0));
+        const QString label = QString::number(lon, 'f', places) + QChar(0xB0);
+        // A label the edge would cut is left out; the line says enough.
+        if (b.x() + 2 + painter.fontMetrics().horizontalAdvance(label) < width() - 2)
+            painter.drawText(QPointF(b.x() + 2, 12), label);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,6 +71,7 @@ public:
     int version = 0;       // a new version changes every tile's ETag and colour
     bool noisy = false;
     int delayMs = 20;      // each answer waits this long, so downloads overlap if they may
+    std::function<QByteArray(const TileId&)> render;  // the tile's PNG, when not TilePng's
 
     int requests = 0;      // every request that reached the server
     int notModified = 0;   // of them answered 304
@@ -125,7 +127,7 @@ private:
             ++notModified;
             reply = "HTTP/1.1 304 Not Modified\r\nETag: " + etag + "\r\nCache-Control: " + cacheControl + "\r\n\r\n";
         } else {
-            const QByteArray body = TilePng(tile, version, noisy);
+            const QByteArray body = render ? render(tile) : TilePng(tile, version, noisy);
             reply = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " + QByteArray::number(body.size()) +
                     "\r\nETag: " + etag + "\r\nCache-Control: " + cacheControl + "\r\n\r\n" + body;
         }
