@@ -340,7 +340,9 @@ TEST(FlightMapTiles, AServerThatRefusesOrHangsLeavesTheTrackDrawnAndIsSaidQuietl
         const std::string svg = test::ReadWhole(drive.Root() / "map.svg");
         EXPECT_NE(svg.find("map offline"), std::string::npos) << hang;
         EXPECT_NE(svg.find("Tiles \u00a9 loopback test"), std::string::npos);
-        if (hang) EXPECT_GT(server.requests, 0);
+        if (hang) {
+            EXPECT_GT(server.requests, 0);
+        }
     }
 }
 

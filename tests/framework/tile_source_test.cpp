@@ -56,7 +56,8 @@ protected:
         return PumpUntil([&] { return std::all_of(tiles.begin(), tiles.end(), [&](auto& t) { return source.Settled(t); }); },
                          20s);
     }
-    static QRgb Centre(const QImage& image) { return image.pixel(image.width() / 4, image.height() / 2); }
+    // The colour of a tile (0 when it is not there).
+    static QRgb Centre(const QImage* image) { return image ? image->pixel(image->width() / 4, image->height() / 2) : 0; }
 
     fs::path m_dir;
 };
@@ -74,7 +75,7 @@ TEST_F(MapTiles, DownloadsNameTheProgramRunTwoAtATheMostAndLandWhereTheyBelong) 
     for (const TileId& tile : tiles) {
         const QImage* image = source.Tile(tile);
         ASSERT_NE(image, nullptr);
-        EXPECT_EQ(Centre(*image), TileRgb(tile)) << tile.x << "/" << tile.y;
+        EXPECT_EQ(Centre(image), TileRgb(tile)) << tile.x << "/" << tile.y;
     }
     EXPECT_FALSE(source.Failed());
 }
@@ -106,7 +107,7 @@ TEST_F(MapTiles, ASecondViewOfTheSameAreaComesFromTheDiskCacheWithNoRequest) {
     TileSource second(Options(server.UrlTemplate()));
     ASSERT_TRUE(Load(second, tiles));
     EXPECT_EQ(server.requests, static_cast<int>(tiles.size()));
-    for (const TileId& tile : tiles) EXPECT_EQ(Centre(*second.Tile(tile)), TileRgb(tile));
+    for (const TileId& tile : tiles) EXPECT_EQ(Centre(second.Tile(tile)), TileRgb(tile));
 }
 
 TEST_F(MapTiles, StaleTilesAreRevalidatedA304KeepsTheCachedOneANewVersionReplacesIt) {
@@ -122,13 +123,13 @@ TEST_F(MapTiles, StaleTilesAreRevalidatedA304KeepsTheCachedOneANewVersionReplace
         ASSERT_TRUE(Load(again, tiles));
         EXPECT_EQ(server.requests, 8);
         EXPECT_EQ(server.notModified, 4);
-        for (const TileId& tile : tiles) EXPECT_EQ(Centre(*again.Tile(tile)), TileRgb(tile));
+        for (const TileId& tile : tiles) EXPECT_EQ(Centre(again.Tile(tile)), TileRgb(tile));
     }
     server.version = 1;
     TileSource changed(Options(server.UrlTemplate()));
     ASSERT_TRUE(Load(changed, tiles));
     EXPECT_EQ(server.notModified, 4);
-    for (const TileId& tile : tiles) EXPECT_EQ(Centre(*changed.Tile(tile)), TileRgb(tile, 1));
+    for (const TileId& tile : tiles) EXPECT_EQ(Centre(changed.Tile(tile)), TileRgb(tile, 1));
 }
 
 TEST_F(MapTiles, TheDiskCacheKeepsToItsCapDroppingTheOldestFirst) {
@@ -215,10 +216,14 @@ TEST_F(MapTiles, MbTilesFilesComeFirstAndOfflineOnlyMakesNoRequest) {
         ASSERT_TRUE(Load(source, tiles));
         for (int i = 0; i < 3; ++i) {
             ASSERT_NE(source.Tile(tiles[i]), nullptr);
-            EXPECT_EQ(Centre(*source.Tile(tiles[i])), TileRgb(tiles[i]));
-            EXPECT_EQ(Centre(*source.Tile(tiles[3 + i])), TileRgb(tiles[3 + i], 1));
-            if (offline) EXPECT_EQ(source.Tile(tiles[6 + i]), nullptr);
-            else EXPECT_EQ(Centre(*source.Tile(tiles[6 + i])), TileRgb(tiles[6 + i]));
+            EXPECT_EQ(Centre(source.Tile(tiles[i])), TileRgb(tiles[i]));
+            ASSERT_NE(source.Tile(tiles[3 + i]), nullptr);
+            EXPECT_EQ(Centre(source.Tile(tiles[3 + i])), TileRgb(tiles[3 + i], 1));
+            const QImage* bottom = source.Tile(tiles[6 + i]);
+            EXPECT_EQ(bottom != nullptr, offline == 0) << "only the network holds the bottom row";
+            if (bottom != nullptr) {
+                EXPECT_EQ(Centre(bottom), TileRgb(tiles[6 + i]));
+            }
         }
         EXPECT_EQ(server.requests, offline ? 0 : 3) << offline;
         EXPECT_FALSE(source.Failed());
