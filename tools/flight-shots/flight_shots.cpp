@@ -1,5 +1,6 @@
 // wing-flight-shots OUTDIR: pictures of the flight window over map tiles served on loopback,
-// in the three languages, at the scale factor QT_SCALE_FACTOR gives (flight-<lang>@<scale>x.png).
+// in the three languages, at the scale factor QT_SCALE_FACTOR gives (flight-<lang>@<scale>x.png),
+// and once with a server that refuses (flight-en-offline@<scale>x.png).
 // The tiles are drawn here: land, water, woods and a road grid, the same at every level,
 // so the pictures show a map under the track without any request leaving the machine.
 
@@ -103,6 +104,20 @@ int main(int argc, char** argv) {
         const fs::path file = out / ("flight-" + std::string(name) + "@" + scale.toStdString() + "x.png");
         window.grab().save(QString::fromStdString(file.string()));
         std::printf("%s%s\n", file.c_str(), complete ? "" : " (map not complete)");
+    }
+    {
+        // And how a server that cannot be reached looks: the track on the plain background.
+        TileSourceOptions tiles;
+        tiles.map.tileUrl = test::TileServer::RefusingTemplate().toStdString();
+        tiles.map.offline = 0;
+        tiles.cacheFolder = out / "tile-cache";
+        FlightWindow window(flight.download, LoftSetting{"Home", flight.loft, 100}, LANG_EN_US, tiles);
+        window.resize(1200, 760);
+        window.show();
+        failures += !Pump([&] { return window.Map().SaysOffline(); }, 20000);
+        const fs::path file = out / ("flight-en-offline@" + scale.toStdString() + "x.png");
+        window.grab().save(QString::fromStdString(file.string()));
+        std::printf("%s\n", file.c_str());
     }
     fs::remove_all(out / "tile-cache");
     std::printf("%d tiles served on 127.0.0.1\n", server.requests);
