@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
+#include <QWheelEvent>
+
 #include <filesystem>
 
 #include "framework/map_view.h"
@@ -46,6 +49,51 @@ TEST(MapView, ATileOnItsWayIsStoodInForByTheLowerLevelsThenDrawnItself) {
     EXPECT_EQ(image.pixel(west), QColor(242, 239, 233).rgb());
     EXPECT_FALSE(view.SaysOffline());
     fs::remove_all(dir);
+}
+
+// A view that counts the fits it is asked for.
+class CountingView : public MapView {
+public:
+    using MapView::MapView;
+    int fits = 0;
+
+protected:
+    void FitRequested() override { ++fits; }
+};
+
+TEST(MapView, TheWheelZoomsAboutTheCursorADragCarriesTheMapADoubleClickFits) {
+    CountingView view(TileSourceOptions{}, 1033);
+    view.resize(600, 400);
+    view.show();
+    test::PumpFor(std::chrono::milliseconds(20));
+    EXPECT_GE(view.fits, 1) << "shown unmoved, the view fits its content";
+    view.SetView({46.5, 7.5}, 9);
+    const int fitsBefore = view.fits;
+
+    const QPointF cursor(450, 120);
+    const GeoPoint under = view.GeoAt(cursor);
+    QWheelEvent wheel(cursor, view.mapToGlobal(cursor), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &wheel);
+    EXPECT_GT(view.Viewport().Zoom(), 9.3);
+    EXPECT_NEAR(view.GeoAt(cursor).lat, under.lat, 1e-9);
+    EXPECT_NEAR(view.GeoAt(cursor).lon, under.lon, 1e-9);
+
+    const QPointF from(100, 100), to(300, 250);
+    const GeoPoint grabbed = view.GeoAt(from);
+    QMouseEvent press(QEvent::MouseButtonPress, from, view.mapToGlobal(from), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, to, view.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &press);
+    QApplication::sendEvent(&view, &move);
+    EXPECT_NEAR(view.GeoAt(to).lat, grabbed.lat, 1e-9);
+    EXPECT_NEAR(view.GeoAt(to).lon, grabbed.lon, 1e-9);
+
+    // Moved by hand, a resize keeps the view; a double click asks for the fit.
+    view.resize(700, 450);
+    EXPECT_EQ(view.fits, fitsBefore);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, to, view.mapToGlobal(to), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &twice);
+    EXPECT_EQ(view.fits, fitsBefore + 1);
 }
 
 }  // namespace
