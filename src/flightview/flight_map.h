@@ -1,17 +1,14 @@
 #pragma once
-// The flight drawn by the program, offline: the track coloured by speed, flagged points
-// greyed, the release and the loft as pins, the rests as rings, a graticule and a scale
-// bar. The wheel zooms about the cursor, a drag pans, a double click fits the flight.
-
-#include <QWidget>
-
-#include <GeographicLib/LocalCartesian.hpp>
+// The flight over the map: the track coloured by speed, flagged points greyed, the release
+// and the loft as pins, the rests as rings, drawn over the tiles of the shared map widget.
+// A double click fits the flight; so does a resize until the user has zoomed or panned.
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "flight/coordinates.h"
+#include "framework/map_view.h"
 
 namespace wing {
 
@@ -34,10 +31,10 @@ struct FlightMapData {
     std::vector<MapRest> rests;
 };
 
-class FlightMap : public QWidget {
+class FlightMap : public MapView {
     Q_OBJECT
 public:
-    explicit FlightMap(QWidget* parent = nullptr);
+    FlightMap(TileSourceOptions tiles, unsigned langId, QWidget* parent = nullptr);
 
     void SetData(FlightMapData data);
     // Marks the track point nearest this time (a time the chart points at); 0: none.
@@ -50,32 +47,17 @@ Q_SIGNALS:
     void Hovered(qint64 time);
 
 protected:
-    void paintEvent(QPaintEvent*) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
+    void DrawOverlay(QPainter& painter) const override;
+    void FitRequested() override { FitToFlight(); }
     void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
 
 private:
-    // Metres east and north of the flight's centre, then the view's pixels.
-    QPointF Local(const GeoPoint& p) const;
-    QPointF ToScreen(const QPointF& local) const;
-    QPointF ScreenOf(const GeoPoint& p) const { return ToScreen(Local(p)); }
-    void DrawGraticule(QPainter& painter) const;
     void DrawTrack(QPainter& painter) const;
     void DrawMarks(QPainter& painter) const;
-    void DrawScaleBar(QPainter& painter) const;
 
     FlightMapData m_data;
-    GeographicLib::LocalCartesian m_projection;
     double m_maxSpeed = 1;
-    // The view: pixels per metre, and the local point at the widget's centre.
-    double m_scale = 1;
-    QPointF m_centre;
-    QPoint m_dragFrom;
     int m_highlight = -1;
-    bool m_userMoved = false;
 };
 
 // The colour of a speed on a scale from slow (blue) to the flight's fastest (red).

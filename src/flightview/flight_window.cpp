@@ -122,11 +122,12 @@ FlightMapData MapDataOf(const CLogRecordList& records, const FlightSummary& summ
     return data;
 }
 
-FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId, QWidget* parent)
-    : FlightWindow(download, std::vector<LoftSetting>{loft}, langId, parent) {}
+FlightWindow::FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId,
+                           TileSourceOptions tiles, QWidget* parent)
+    : FlightWindow(download, std::vector<LoftSetting>{loft}, langId, std::move(tiles), parent) {}
 
 FlightWindow::FlightWindow(const ArchivedDownload& download, std::vector<LoftSetting> lofts, unsigned langId,
-                           QWidget* parent)
+                           TileSourceOptions tiles, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_langId(langId),
       m_serial(download.serial),
@@ -142,7 +143,7 @@ FlightWindow::FlightWindow(const ArchivedDownload& download, std::vector<LoftSet
     const auto zone = ArchiveZone(download);
     if (const auto* why = std::get_if<std::string>(&zone)) title += " (UTC: " + QString::fromStdString(*why) + ")";
     setWindowTitle(title);
-    m_map = new FlightMap(this);
+    m_map = new FlightMap(std::move(tiles), m_langId, this);
     m_chart = new FlightChart(Text(IDS_FLIGHT_SPEED_AXIS), Text(IDS_FLIGHT_ALTITUDE_AXIS), this);
     connect(m_map, &FlightMap::Hovered, this, [this](qint64 t) { m_chart->SetHighlight(t); });
     connect(m_chart, &FlightChart::Hovered, this, [this](qint64 t) { m_map->SetHighlight(t); });

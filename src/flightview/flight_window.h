@@ -38,9 +38,11 @@ class FlightWindow : public QWidget {
     Q_OBJECT
 public:
     // With several lofts a chooser picks the one the figures are for; the first to begin with.
+    // The map's tiles come from `tiles` (the settings' [Map]); by default none are fetched.
     FlightWindow(const ArchivedDownload& download, std::vector<LoftSetting> lofts, unsigned langId,
-                 QWidget* parent = nullptr);
-    FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId, QWidget* parent = nullptr);
+                 TileSourceOptions tiles = {}, QWidget* parent = nullptr);
+    FlightWindow(const ArchivedDownload& download, const LoftSetting& loft, unsigned langId,
+                 TileSourceOptions tiles = {}, QWidget* parent = nullptr);
 
     // The figures made again for the loft of that index (as the chooser does).
     void ChooseLoft(int index);
@@ -54,6 +56,7 @@ public:
     // written through a temporary name. The failure, if any.
     std::optional<ExportFailure> SaveMap(const std::filesystem::path& path) const;
     std::optional<ExportFailure> SaveChart(const std::filesystem::path& path) const;
+    FlightMap& Map() const { return *m_map; }
     // Appends the flight's line to the loft's list of flights in the log folder
     // (flights-<loft name>.csv, with a header when it is new); the file, or the failure.
     std::variant<std::filesystem::path, ExportFailure> AddToFlightList() const;

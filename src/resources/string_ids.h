@@ -162,6 +162,9 @@ inline constexpr unsigned IDS_CLI_WAITING = 286;
 inline constexpr unsigned IDS_CLI_TAKEN_AWAY = 287;
 inline constexpr unsigned IDS_CLI_INTERRUPTED = 288;
 
+// ---- the map -------------------------------------------------------------------
+inline constexpr unsigned IDS_MAP_OFFLINE = 300;
+
 // ---- the settings window's map fields -------------------------------------------
 inline constexpr unsigned IDS_SETTINGS_GROUP_MAP = 320;
 inline constexpr unsigned IDS_SETTINGS_TILE_URL = 321;

@@ -196,6 +196,7 @@ constexpr auto kEnglish = std::to_array<StringEntry>({
     {286, u"Waiting for a logger on"},
     {287, u"The logger went away before the end."},
     {288, u"Interrupted."},
+    {300, u"map offline"},
     {320, u"Map"},
     {321, u"Tile address"},
     {322, u"Attribution"},

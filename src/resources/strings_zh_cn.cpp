@@ -194,6 +194,7 @@ constexpr auto kSimplifiedChinese = std::to_array<StringEntry>({
     {286, u"等待记录器,通讯端口"},
     {287, u"记录器在完成前被移除。"},
     {288, u"已中断。"},
+    {300, u"地图离线"},
     {320, u"地图"},
     {321, u"瓦片网址"},
     {322, u"版权标注"},

@@ -194,6 +194,7 @@ constexpr auto kTraditionalChinese = std::to_array<StringEntry>({
     {286, u"等待記錄器,通訊埠"},
     {287, u"記錄器在完成前被移除。"},
     {288, u"已中斷。"},
+    {300, u"地圖離線"},
     {320, u"地圖"},
     {321, u"圖磚網址"},
     {322, u"版權標示"},

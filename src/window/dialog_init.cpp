@@ -377,7 +377,10 @@ void CWingUtilityDlg::OpenFlight(const std::filesystem::path& archive) {
                        MB_OK | MB_ICONWARNING);
         return;
     }
-    m_flightWindow = std::make_unique<FlightWindow>(std::get<ArchivedDownload>(read), m_lofts, m_langId);
+    // The map from the settings in force ([Map]).
+    TileSourceOptions tiles;
+    tiles.map = m_config.map;
+    m_flightWindow = std::make_unique<FlightWindow>(std::get<ArchivedDownload>(read), m_lofts, m_langId, std::move(tiles));
     m_flightWindow->show();
 }
 

@@ -58,6 +58,7 @@ public:
                            << options.threshold << "\n[Language]\nLanguageByOS=" << options.languageByOS
                            << "\n[NTP]\nNTP=0\n[Personal]\nENABLE=" << options.personal
                            << "\nCOM=" << (options.comOverride >= 0 ? options.comOverride : comNumber) << "\n"
+                           << "[Map]\nOffline=1\n"  // the flight window never goes online
                            << options.extraIni;
         dlg = std::make_unique<CWingUtilityDlg>(nullptr, std::filesystem::path(ini).wstring());
         dlg->Create();

@@ -21,6 +21,7 @@
 #include "resources/string_table.h"
 #include "support/accessibility.h"
 #include "support/files.h"
+#include "support/tile_server.h"
 
 namespace wing {
 namespace {
@@ -263,6 +264,86 @@ TEST(FlightList, ListsNewestFirstAndNamesDamagedFiles) {
     bool named = false;
     for (auto* label : list.findChildren<QLabel*>()) named = named || label->text().contains("cut.wing");
     EXPECT_TRUE(named);
+}
+
+// The flight over tiles served on loopback; its disk cache in the test's own folder.
+TileSourceOptions LoopbackTiles(const test::TileServer& server, const std::filesystem::path& dir) {
+    TileSourceOptions tiles;
+    tiles.map.tileUrl = server.UrlTemplate().toStdString();
+    tiles.map.attribution = "Tiles \u00a9 loopback test";
+    tiles.map.offline = 0;
+    tiles.cacheFolder = dir / "tiles";
+    tiles.transferTimeoutMs = 300;
+    return tiles;
+}
+
+TEST(FlightMapTiles, TheMapAndItsSavedPicturesHoldTheTilesAndTheAttribution) {
+    test::TempDrive drive;
+    test::TileServer server;
+    const Flight f = SimulatedFlight();
+    FlightWindow window(f.download, LoftSetting{"Home", f.loft, 100}, 1033, LoopbackTiles(server, drive.Root()));
+    window.resize(1000, 700);
+    window.show();
+    FlightMap& map = window.Map();
+    ASSERT_TRUE(test::PumpUntil([&] { return map.Complete(); }, std::chrono::seconds(20)));
+    // Nothing beyond the view and one ring around it.
+    const int z = map.Viewport().TileZoom(19);
+    EXPECT_LE(server.requests, static_cast<int>(map.Viewport().TilesInView(z, 1).size()));
+    EXPECT_GT(server.requests, 0);
+
+    ASSERT_FALSE(window.SaveMap(drive.Root() / "map.png"));
+    const QImage picture(QString::fromStdString((drive.Root() / "map.png").string()));
+    ASSERT_EQ(picture.size(), map.size());
+    // Most of the picture is the tile under each point (the rest: track, lines, notes).
+    int onTile = 0, looked = 0;
+    for (int y = 20; y < picture.height() - 20; y += 17)
+        for (int x = 20; x < picture.width() - 20; x += 17, ++looked)
+            onTile += picture.pixel(x, y) == test::TileRgb(TileAt(map.GeoAt(QPointF(x + 0.5, y + 0.5)), z));
+    EXPECT_GT(onTile, looked * 6 / 10) << onTile << " of " << looked;
+
+    ASSERT_FALSE(window.SaveMap(drive.Root() / "map.svg"));
+    const std::string svg = test::ReadWhole(drive.Root() / "map.svg");
+    EXPECT_NE(svg.find("<image"), std::string::npos);
+    EXPECT_NE(svg.find("Tiles \u00a9 loopback test"), std::string::npos);
+    EXPECT_EQ(svg.find("map offline"), std::string::npos);
+}
+
+TEST(FlightMapTiles, AServerThatRefusesOrHangsLeavesTheTrackDrawnAndIsSaidQuietly) {
+    for (bool hang : {false, true}) {
+        test::TempDrive drive;
+        test::TileServer server;
+        server.mode = test::TileServer::Mode::Hang;
+        TileSourceOptions tiles = LoopbackTiles(server, drive.Root());
+        if (!hang) tiles.map.tileUrl = test::TileServer::RefusingTemplate().toStdString();
+        const Flight f = SimulatedFlight();
+        FlightWindow window(f.download, LoftSetting{"Home", f.loft, 100}, 1033, tiles);
+        window.resize(1000, 700);
+        window.show();
+        FlightMap& map = window.Map();
+        // While the download hangs the window draws, and draws the track.
+        const FlightMapData data = MapDataOf(RecordsOf(f.download), window.Summary(), f.loft);
+        auto trackDrawn = [&] {
+            const QImage image = map.grab().toImage();
+            int drawn = 0, good = 0;
+            for (const MapPoint& p : data.track) {
+                if (p.flagged) continue;
+                ++good;
+                const QPoint at = map.ScreenOf(p.where).toPoint();
+                drawn += image.rect().contains(at) && image.pixel(at) != QColor(242, 239, 233).rgb();
+            }
+            return good > 0 && drawn == good;
+        };
+        EXPECT_TRUE(trackDrawn()) << hang;
+        ASSERT_TRUE(test::PumpUntil([&] { return map.SaysOffline(); }, std::chrono::seconds(10))) << hang;
+        EXPECT_TRUE(trackDrawn()) << hang;
+        ASSERT_FALSE(window.SaveMap(drive.Root() / "map.svg"));
+        const std::string svg = test::ReadWhole(drive.Root() / "map.svg");
+        EXPECT_NE(svg.find("map offline"), std::string::npos) << hang;
+        EXPECT_NE(svg.find("Tiles \u00a9 loopback test"), std::string::npos);
+        if (hang) {
+            EXPECT_GT(server.requests, 0);
+        }
+    }
 }
 
 }  // namespace

@@ -338,7 +338,8 @@ TEST_F(Package, InstalledProgramSavesEveryRecordOfTheLoggersFlight) {
 
     std::ostringstream ini;
     ini << "[Mode]\nCompetition=0\n[Power]\nThreshold=35\n[Language]\nLanguageByOS=2\n[NTP]\nNTP=0\n"
-        << "[Personal]\nENABLE=0\nCOM=" << port.comNumber << "\n";
+        << "[Personal]\nENABLE=0\nCOM=" << port.comNumber << "\n"
+        << "[Map]\nOffline=1\n";  // the flight window never goes online
     std::ofstream(config + "/wing-utility/Wing.ini") << ini.str();
     std::ofstream(root / "usr/bin/Wing.ini") << ini.str();
 

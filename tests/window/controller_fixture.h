@@ -62,7 +62,7 @@ protected:
         std::ofstream out(path);
         out << "[Mode]\nCompetition=" << v.competition << "\n[Power]\nThreshold=40\n[Language]\nLanguageByOS="
             << v.languageByOS << "\n[NTP]\nNTP=" << v.ntp << "\nServer=" << v.ntpServer << "\n[Personal]\nENABLE=" << v.enable << "\nCOM=" << v.com
-            << "\n";
+            << "\n[Map]\nOffline=1\n";  // the flight window never goes online
         return path.wstring();
     }
 

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     std::ofstream(config / "wing-utility" / "device-map.ini") << "[drives]\nC = " << drive.string() << "\n";
     fs::path ini = out / "Wing.ini";
     std::ofstream(ini) << "[Mode]\nCompetition=0\n[Power]\nThreshold=35\n[Language]\nLanguageByOS=2\n"
-                          "[NTP]\nNTP=0\n[Personal]\nENABLE=1\nCOM=0\n";
+                          "[NTP]\nNTP=0\n[Personal]\nENABLE=1\nCOM=0\n[Map]\nOffline=1\n";
 
     setlocale(LC_ALL, "");
     QApplication app(argc, argv);

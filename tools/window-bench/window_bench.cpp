@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     fs::create_directories(out / "c");
     fs::path ini = out / "Wing.ini";
     std::ofstream(ini) << "[Mode]\nCompetition=0\n[Power]\nThreshold=35\n[Language]\nLanguageByOS=2\n"
-                          "[NTP]\nNTP=0\n[Personal]\nENABLE=0\nCOM=" << com << "\n";
+                          "[NTP]\nNTP=0\n[Personal]\nENABLE=0\nCOM=" << com << "\n[Map]\nOffline=1\n";
 
     QElapsedTimer sinceStart;
     sinceStart.start();
