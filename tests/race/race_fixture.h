@@ -1,0 +1,71 @@
+#pragma once
+// Races and synthetic tracks for the race tests and benchmark: fixes placed on geodesics
+// (GeographicLib), so every expected figure is known by construction.
+
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/GeodesicLine.hpp>
+
+#include <cstdint>
+#include <string>
+
+#include "flight/flight_fixture.h"
+#include "race/race.h"
+
+namespace wing::test {
+
+inline GeoPoint Direct(const GeoPoint& from, double azimuth, double metres) {
+    GeoPoint p;
+    GeographicLib::Geodesic::WGS84().Direct(from.lat, from.lon, azimuth, metres, p.lat, p.lon);
+    return p;
+}
+
+inline double Geodesic(const GeoPoint& a, const GeoPoint& b) {
+    double s = 0;
+    GeographicLib::Geodesic::WGS84().Inverse(a.lat, a.lon, b.lat, b.lon, s);
+    return s;
+}
+
+// A logger's track built fix by fix, `every` seconds apart.
+struct TrackBuilder {
+    std::uint32_t time;
+    std::uint32_t every = 60;
+    CLogRecordList records;
+    GeoPoint last;
+
+    explicit TrackBuilder(std::int64_t start, std::uint32_t seconds = 60)
+        : time(static_cast<std::uint32_t>(start)), every(seconds) {}
+
+    TrackBuilder& At(const GeoPoint& p) {
+        records.push_back(Position(time, p.lat, p.lon));
+        time += every;
+        last = p;
+        return *this;
+    }
+    // Fixes on the geodesic from the last fix towards `to`, `step` metres apart, the
+    // last one on `to`.
+    TrackBuilder& To(const GeoPoint& to, double step) {
+        const auto line = GeographicLib::Geodesic::WGS84().InverseLine(last.lat, last.lon, to.lat, to.lon);
+        for (double s = step; s < line.Distance(); s += step) {
+            GeoPoint p;
+            line.Position(s, p.lat, p.lon);
+            At(p);
+        }
+        return At(to);
+    }
+    TrackBuilder& Stay(int fixes) {
+        const GeoPoint here = last;
+        for (int i = 0; i < fixes; ++i) At(here);
+        return *this;
+    }
+};
+
+inline Race OneBirdRace(const GeoPoint& release, std::int64_t time, const std::string& ring = "TW-0001") {
+    Race race;
+    race.name = "Test race";
+    race.releasePoint = release;
+    race.releaseTime = time;
+    race.entries.push_back(RaceEntry{ring, "", "", RaceLoft{}, "bird.wing"});
+    return race;
+}
+
+}  // namespace wing::test
