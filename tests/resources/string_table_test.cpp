@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "resources/string_blocks.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 
 namespace wing {
@@ -77,7 +78,8 @@ TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
         EXPECT_EQ(pos, block.data.size()) << block.langId << "/" << block.blockId;
     }
     // the ids in use span the same blocks in each of the three languages
-    EXPECT_EQ(seen.size(), 3u * (IDS_LAST_OWN / 16 - IDS_FIRST / 16 + 1));
+    const unsigned blocks = (IDS_LAST_OWN / 16 - IDS_FIRST / 16 + 1) + (IDS_RACE_LAST / 16 - IDS_RACE_FIRST / 16 + 1);
+    EXPECT_EQ(seen.size(), 3u * blocks);
 }
 
 TEST(StringTables, CoverageOfTheThreeLanguages) {
@@ -88,6 +90,10 @@ TEST(StringTables, CoverageOfTheThreeLanguages) {
             EXPECT_EQ(LoadLanguageString(lang, id, text), !absent) << lang << " id " << id;
             if (absent) EXPECT_EQ(text, L"keep") << lang << " id " << id;
             else EXPECT_FALSE(text.empty()) << lang << " id " << id;
+        }
+        for (unsigned id = IDS_RACE_FIRST; id <= IDS_RACE_LAST; ++id) {
+            std::wstring text;
+            EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
         }
         for (unsigned id = IDS_UNKNOWN_STATUS_CODE; id <= IDS_LAST_OWN; ++id) {
             std::wstring text;
@@ -194,12 +200,17 @@ const std::pair<wchar_t, wchar_t> kScriptPairs[] = {
     {L'擁', L'拥'}, {L'構', L'构'}, {L'標', L'标'}, {L'準', L'准'}, {L'轉', L'转'}, {L'筆', L'笔'},
     {L'項', L'项'}, {L'顯', L'显'}, {L'圖', L'图'}, {L'導', L'导'}, {L'則', L'则'}, {L'訊', L'讯'},
     {L'網', L'网'}, {L'絡', L'络'}, {L'閉', L'闭'}, {L'雜', L'杂'},
+    {L'規', L'规'}, {L'計', L'计'}, {L'環', L'环'}, {L'歸', L'归'}, {L'飛', L'飞'}, {L'遠', L'远'},
+    {L'軍', L'军'}, {L'評', L'评'}, {L'績', L'绩'}, {L'縮', L'缩'}, {L'際', L'际'}, {L'側', L'侧'},
 };
 
 TEST(StringTables, EachChineseTableKeepsToItsScript) {
     // 2052 keeps Traditional characters in its KML fragments.
     const std::set<unsigned> traditionalIn2052 = {167, 174, 175, 176, 179};
-    for (unsigned id = IDS_FIRST; id <= IDS_UNKNOWN_STATUS_CODE; ++id) {
+    std::vector<unsigned> ids;
+    for (unsigned id = IDS_FIRST; id <= IDS_UNKNOWN_STATUS_CODE; ++id) ids.push_back(id);
+    for (unsigned id = IDS_RACE_FIRST; id <= IDS_RACE_LAST; ++id) ids.push_back(id);
+    for (unsigned id : ids) {
         const std::wstring tw = Load(LANG_ZH_TW, id);
         const std::wstring cn = Load(LANG_ZH_CN, id);
         for (auto [trad, simp] : kScriptPairs) {
