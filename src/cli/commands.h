@@ -55,6 +55,12 @@ struct StationOptions {
     std::string formats;
 };
 
+struct RaceOptions {
+    std::string file;     // the race file
+    std::string formats;  // "csv,json,html"; empty: all three
+    std::string out;      // folder of the result files; empty: the race file's
+};
+
 int RunPorts(const Context& ctx);
 int RunStatus(const Context& ctx, const StatusOptions& options);
 int RunSet(const Context& ctx, const SetOptions& options);
@@ -62,6 +68,7 @@ int RunRead(const Context& ctx, const ReadOptions& options);
 int RunExport(const Context& ctx, const ExportOptions& options);
 int RunFlight(const Context& ctx, const FlightOptions& options);
 int RunStation(const Context& ctx, const StationOptions& options);
+int RunRace(const Context& ctx, const RaceOptions& options);
 
 // "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or with a 'T') as UTC seconds: local time
 // in `zone`, or at the offset that follows it ("Z", "+08:00", "-0500", "+08"). None when

@@ -2,8 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "export/file_output.h"
 #include "platform/text.h"
@@ -327,6 +331,36 @@ std::string RaceResultJson(const RaceJudgement& judgement) {
         {"birds", birds},
     };
     return doc.dump(2, ' ', false, json::error_handler_t::replace);
+}
+
+namespace {
+
+// Empty when `path` holds exactly `data`; else why not.
+std::string ReadBackProblem(const std::filesystem::path& path, std::string_view data) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::string("cannot be read back: ") + std::strerror(errno);
+    const std::string back{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return back == data ? std::string() : std::string("does not read back as it was written");
+}
+
+}  // namespace
+
+RaceResultFiles WriteRaceResults(const RaceJudgement& judgement, const std::filesystem::path& folder,
+                                 const std::string& stem, const RaceResultFormats& formats, unsigned langId) {
+    RaceResultFiles out;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    auto write = [&](const char* extension, const std::string& data) {
+        const std::filesystem::path path = folder / (stem + "-results." + extension);
+        std::string why;
+        if (ReplaceFileContents(path, data, &why)) why = ReadBackProblem(path, data);
+        if (why.empty()) out.written.push_back(path);
+        else out.notWritten.push_back({FromLocale8(path.string()), FromLocale8(why)});
+    };
+    if (formats.csv) write("csv", RaceResultCsv(judgement, langId));
+    if (formats.html) write("html", RaceResultHtml(judgement, langId));
+    if (formats.json) write("json", RaceResultJson(judgement));
+    return out;
 }
 
 }  // namespace wing
