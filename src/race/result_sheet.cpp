@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "platform/time_zone.h"
 #include "race/dead_time.h"
+#include "race/race_time.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 
@@ -28,13 +29,6 @@ std::string Text(unsigned langId, unsigned id) {
 TimeZone ZoneOf(const RaceJudgement& j) {
     if (j.race.zone.empty()) return TimeZone::Utc();
     return TimeZone::Named(j.race.zone).value_or(TimeZone::Utc());
-}
-
-// "2025-05-01T09:05:00+02:00": local time in the race's zone with its offset.
-std::string IsoTime(std::int64_t utc, const TimeZone& zone) {
-    std::string text = zone.Format(utc, "%Y-%m-%dT%H:%M:%S%z");
-    if (text.size() >= 5) text.insert(text.size() - 2, ":");
-    return text;
 }
 
 std::string LocalTime(std::int64_t utc, const TimeZone& zone) { return zone.Format(utc, "%Y-%m-%d %H:%M:%S"); }
@@ -279,7 +273,7 @@ std::string RaceResultJson(const RaceJudgement& judgement) {
             {"track", entry.track.string()},
             {"problem", b.problem.empty() ? json(nullptr) : json(b.problem)},
             {"arrived", b.arrived},
-            {"arrival", b.arrival ? json(IsoTime(*b.arrival, zone)) : json(nullptr)},
+            {"arrival", b.arrival ? json(IsoTimeText(*b.arrival, zone)) : json(nullptr)},
         };
         if (b.problem.empty()) {
             bird["distance_m"] = b.distanceMetres;
@@ -300,11 +294,11 @@ std::string RaceResultJson(const RaceJudgement& judgement) {
         bird["velocity_published"] = optional(PublishedVelocity(race.rules, b));
         json turnBacks = json::array();
         for (const TurnBack& t : b.turnBacks)
-            turnBacks.push_back({{"start", IsoTime(t.start, zone)}, {"seconds", t.seconds}, {"metres_lost", t.metresLost}});
+            turnBacks.push_back({{"start", IsoTimeText(t.start, zone)}, {"seconds", t.seconds}, {"metres_lost", t.metresLost}});
         bird["turn_backs"] = turnBacks;
         json rests = json::array();
         for (const JudgedRest& r : b.rests)
-            rests.push_back({{"start", IsoTime(r.rest.start, zone)},
+            rests.push_back({{"start", IsoTimeText(r.rest.start, zone)},
                              {"seconds", r.rest.durationSeconds},
                              {"lat", r.rest.centre.lat},
                              {"lon", r.rest.centre.lon},
@@ -319,7 +313,7 @@ std::string RaceResultJson(const RaceJudgement& judgement) {
     json doc{
         {"race",
          {{"name", race.name},
-          {"release", {{"lat", race.releasePoint.lat}, {"lon", race.releasePoint.lon}, {"time", IsoTime(race.releaseTime, zone)}}},
+          {"release", {{"lat", race.releasePoint.lat}, {"lon", race.releasePoint.lon}, {"time", IsoTimeText(race.releaseTime, zone)}}},
           {"zone", race.zone.empty() ? "UTC" : race.zone},
           {"rules",
            {{"unit", rules.unit == VelocityUnit::YardsPerMinute ? "yd/min" : "m/min"},
@@ -327,7 +321,7 @@ std::string RaceResultJson(const RaceJudgement& judgement) {
             {"dead_time", DeadTimeText(rules.deadTime)},
             {"arrival_radius_m", rules.arrivalRadiusMetres},
             {"max_days", rules.maxDays}}},
-          {"winner_arrival", judgement.winnerArrival ? json(IsoTime(*judgement.winnerArrival, zone)) : json(nullptr)}}},
+          {"winner_arrival", judgement.winnerArrival ? json(IsoTimeText(*judgement.winnerArrival, zone)) : json(nullptr)}}},
         {"birds", birds},
     };
     return doc.dump(2, ' ', false, json::error_handler_t::replace);

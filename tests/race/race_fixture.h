@@ -1,17 +1,46 @@
 #pragma once
-// Races and synthetic tracks for the race tests and benchmark: fixes placed on geodesics
-// (GeographicLib), so every expected figure is known by construction.
+// Files, races and synthetic tracks for the race tests and benchmark: a fresh folder for
+// a test's files, and fixes placed on geodesics (GeographicLib), so every expected figure
+// is known by construction.
+
+#include <stdlib.h>
 
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/GeodesicLine.hpp>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "flight/flight_fixture.h"
 #include "race/race.h"
 
 namespace wing::test {
+
+class TempFolder {
+public:
+    TempFolder() {
+        char tmpl[] = "/tmp/wing-race-XXXXXX";
+        m_path = ::mkdtemp(tmpl);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::filesystem::path Write(const std::string& name, const std::string& text) const {
+        const auto path = m_path / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
 
 inline GeoPoint Direct(const GeoPoint& from, double azimuth, double metres) {
     GeoPoint p;
