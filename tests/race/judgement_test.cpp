@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "race/dead_time.h"
 #include "race/judgement.h"
 #include "race/race_fixture.h"
 
@@ -146,6 +147,40 @@ TEST(JudgeBird, ARestCostsTheVelocityItTook) {
     EXPECT_EQ(bird.flyingSeconds, (60 + 29) * 60);
     EXPECT_NEAR(*bird.velocityMetresPerMinute, 60000.0 / 89, 1e-6);
     EXPECT_NEAR(*bird.rests[0].velocityWithoutMetresPerMinute, 60000.0 / 60, 1e-6);
+}
+
+// Released at 07:00, fourteen hours on the wing, the night on a roof from 21:00 to 06:00,
+// home at 09:00 the next day: 26 hours, of which 21:30-05:00 is not timed.
+TEST(JudgeBird, DeadTimeComesOffTheFlightAndOffTheRestItFellIn) {
+    constexpr std::int64_t kSeven = 1746075600;  // 2025-05-01 07:00 in Brussels
+    const GeoPoint release{40.0, 4.0};
+    const GeoPoint roof = Direct(release, 0, 840000 - 0.5);
+    const GeoPoint loft = Direct(roof, 0, 180000 - 0.5);
+    TrackBuilder track(kSeven, 60);
+    track.At(release).To(roof, 1000).Stay(540).To(loft, 1000);
+    ASSERT_EQ(track.records.back().time, kSeven + 26 * 3600);
+
+    Race race = test::OneBirdRace(release, kSeven);
+    race.zone = "Europe/Brussels";
+    race.rules.deadTime = DeadTimeRule{DeadTimeRule::Kind::Fixed, 21 * 60 + 30, 5 * 60, 0};
+    const BirdResult bird = JudgeBird(race, 0, loft, track.records);
+    ASSERT_TRUE(bird.arrived) << bird.problem;
+    EXPECT_EQ(*bird.arrival, kSeven + 26 * 3600);
+    EXPECT_EQ(bird.deadSeconds, 7 * 3600 + 1800);
+    EXPECT_EQ(bird.flyingSeconds, 18 * 3600 + 1800);
+    EXPECT_DOUBLE_EQ(*bird.velocityMetresPerMinute, bird.distanceMetres / (18.5 * 60));
+    // The nine-hour rest held the whole dead time: only its hour and a half was timed.
+    ASSERT_EQ(bird.rests.size(), 1u);
+    EXPECT_EQ(bird.rests[0].rest.durationSeconds, 9 * 3600);
+    EXPECT_DOUBLE_EQ(*bird.rests[0].velocityWithoutMetresPerMinute, bird.distanceMetres / (17 * 60));
+
+    // The sun's rule is taken at the bird's loft, not at the release point.
+    race.rules.deadTime = DeadTimeRule{DeadTimeRule::Kind::Sun, 0, 0, 60};
+    const BirdResult bySun = JudgeBird(race, 0, loft, track.records);
+    const TimeZone zone = *TimeZone::Named("Europe/Brussels");
+    EXPECT_EQ(bySun.deadSeconds, DeadSeconds(race.rules.deadTime, zone, loft, kSeven, kSeven + 26 * 3600));
+    EXPECT_NE(bySun.deadSeconds, DeadSeconds(race.rules.deadTime, zone, release, kSeven, kSeven + 26 * 3600));
+    EXPECT_EQ(bySun.flyingSeconds, 26 * 3600 - bySun.deadSeconds);
 }
 
 TEST(JudgeBird, ABirdThatNeverArrivesTellsHowCloseItCame) {
