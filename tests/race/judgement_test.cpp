@@ -6,6 +6,7 @@
 
 #include "race/dead_time.h"
 #include "race/judgement.h"
+#include "race/race_file.h"
 #include "race/race_fixture.h"
 
 namespace wing {
@@ -238,6 +239,47 @@ TEST(JudgeBird, WhatCannotBeJudgedIsAProblemNamingTheEntry) {
         EXPECT_NE(bird.problem.find(c.says), std::string::npos) << c.what << ": " << bird.problem;
         EXPECT_FALSE(bird.velocityMetresPerMinute) << c.what;
     }
+}
+
+// Through the files: each track read from the race's folder, each loft found; what
+// cannot be had is named with its entry and the others are still judged.
+TEST(JudgeRace, ReadsEachTrackAndLoftAndNamesWhatIsMissing) {
+    test::TempFolder folder;
+    const GeoPoint release{50.0, 5.0};
+    const GeoPoint loft = Direct(release, 0, 30000);
+    TrackBuilder track(kRelease - 120);
+    track.At(release).Stay(1).To(loft, 1000).Stay(3);
+    std::string gpx = "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>";
+    std::string untimed = gpx;
+    for (const CLogRecord& r : track.records) {
+        const std::time_t t = r.time;
+        char when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&t));
+        const std::string point = "<trkpt lat=\"" + std::to_string(r.LatitudeDegrees()) + "\" lon=\"" +
+                                  std::to_string(r.LongitudeDegrees()) + "\">";
+        gpx += point + "<time>" + when + "</time></trkpt>";
+        untimed += point + "</trkpt>";
+    }
+    folder.Write("good.gpx", gpx + "</trkseg></trk></gpx>");
+    folder.Write("untimed.gpx", untimed + "</trkseg></trk></gpx>");
+    Race race = test::OneBirdRace(release, kRelease, "GOOD");
+    race.entries[0] = {"GOOD", "", "", {"Home", ""}, "good.gpx"};
+    race.entries.push_back({"NOTIME", "", "", {"", FormatCoordinates(loft)}, "untimed.gpx"});
+    race.entries.push_back({"NOLOFT", "", "", {"Elsewhere", ""}, "good.gpx"});
+    race.entries.push_back({"GONE", "", "", {"", FormatCoordinates(loft)}, "gone.wing"});
+    const RaceJudgement j = JudgeRace(race, {{"home", FormatCoordinates(loft)}}, folder.Path());
+    ASSERT_EQ(j.birds.size(), 4u);
+    EXPECT_EQ(j.birds[0].entry, 0u);
+    EXPECT_EQ(j.birds[0].rank, 1);
+    EXPECT_TRUE(j.birds[0].problem.empty()) << j.birds[0].problem;
+    const char* says[] = {"entry 2 (ring NOTIME, untimed.gpx): ", "entry 3 (ring NOLOFT, good.gpx): the settings have no loft named",
+                          "entry 4 (ring GONE, gone.wing): "};
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(j.birds[i].entry, i);
+        EXPECT_EQ(j.birds[i].rank, 0);
+        EXPECT_EQ(j.birds[i].problem.rfind(says[i - 1], 0), 0u) << j.birds[i].problem;
+    }
+    EXPECT_NE(j.birds[1].problem.find("time"), std::string::npos) << j.birds[1].problem;
 }
 
 BirdResult Judged(std::size_t entry, std::optional<double> velocity, std::int64_t arrival, std::optional<double> closest = {},

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "flight/flight_fixture.h"
 #include "race/race.h"
@@ -95,6 +96,33 @@ inline Race OneBirdRace(const GeoPoint& release, std::int64_t time, const std::s
     race.releaseTime = time;
     race.entries.push_back(RaceEntry{ring, "", "", RaceLoft{}, "bird.wing"});
     return race;
+}
+
+// The fields of each line of a CSV file (RFC 4180 quoting, CR LF line ends).
+inline std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += '"', ++i;
+            else if (c == '"') quoted = false;
+            else field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(field), field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.back().push_back(field), field.clear();
+            rows.emplace_back();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (rows.back().empty()) rows.pop_back();
+    return rows;
 }
 
 }  // namespace wing::test

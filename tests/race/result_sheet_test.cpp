@@ -59,36 +59,10 @@ std::string Places3(double value) {
     return Format("%.3f", value);
 }
 
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows(1);
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += '"', ++i;
-            else if (c == '"') quoted = false;
-            else field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            rows.back().push_back(field), field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            rows.back().push_back(field), field.clear();
-            rows.emplace_back();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    if (rows.back().empty()) rows.pop_back();
-    return rows;
-}
-
 TEST(RaceResultFiles, CsvAndJsonCarryTheJudgementsFiguresRowForBird) {
     test::ScopedDecimalComma comma;  // the files keep a decimal point whatever the locale
     const RaceJudgement j = SmallRace();
-    const auto rows = ParseCsv(RaceResultCsv(j, LANG_EN_US));
+    const auto rows = test::ParseCsv(RaceResultCsv(j, LANG_EN_US));
     const auto doc = nlohmann::json::parse(RaceResultJson(j));
     ASSERT_EQ(rows.size(), 1 + j.birds.size());
     ASSERT_EQ(doc["birds"].size(), j.birds.size());
@@ -179,7 +153,7 @@ TEST(RaceResultFiles, TheSheetIsEscapedPrintableHtmlInTheInterfacesLanguage) {
         const std::string html = RaceResultHtml(j, c.lang);
         EXPECT_NE(html.find(std::string("<html lang=\"") + c.attribute + "\">"), std::string::npos) << c.attribute;
         EXPECT_NE(html.find(c.title), std::string::npos) << c.attribute;
-        const auto csv = ParseCsv(RaceResultCsv(j, c.lang));
+        const auto csv = test::ParseCsv(RaceResultCsv(j, c.lang));
         EXPECT_EQ(csv[0][0], c.rank) << c.attribute;
     }
 }
