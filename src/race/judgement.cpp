@@ -5,9 +5,12 @@
 #include <GeographicLib/Math.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
 
+#include "platform/sync.h"
 #include "race/dead_time.h"
 #include "race/track_input.h"
 
@@ -330,42 +333,68 @@ void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& track
     }
 }
 
+namespace {
+
+// One entry: its loft found, its track read, the bird judged; `track` keeps the records.
+BirdResult JudgeEntry(const Race& race, std::size_t i, const std::vector<LoftEntry>& lofts,
+                      const std::filesystem::path& raceFolder, CLogRecordList& track) {
+    const RaceEntry& entry = race.entries[i];
+    BirdResult bird;
+    bird.entry = i;
+    std::optional<GeoPoint> loft;
+    std::string problem;
+    if (!entry.loft.position.empty()) {
+        loft = ParseCoordinates(entry.loft.position);
+        if (!loft) problem = "its loft position \"" + entry.loft.position + "\" cannot be read";
+    } else if (!entry.loft.name.empty()) {
+        Config named;
+        named.lofts = lofts;
+        const LoftEntry* found = FindLoft(named, entry.loft.name);
+        if (found == nullptr) problem = "the settings have no loft named \"" + entry.loft.name + "\"";
+        else if (!(loft = ParseCoordinates(found->position)))
+            problem = "the position of loft \"" + found->name + "\" cannot be read";
+    } else {
+        problem = "it names no loft";
+    }
+    if (problem.empty()) {
+        const std::filesystem::path path = entry.track.is_absolute() ? entry.track : raceFolder / entry.track;
+        auto read = ReadTrack(path);
+        if (auto* why = std::get_if<std::string>(&read)) problem = *why;
+        else track = std::move(std::get<RaceTrack>(read).records);
+    }
+    if (problem.empty()) return JudgeBird(race, i, *loft, track);
+    bird.problem = EntryLabel(race, i) + ": " + problem;
+    if (loft) bird.loft = *loft;
+    return bird;
+}
+
+}  // namespace
+
 RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts, const std::filesystem::path& raceFolder) {
     RaceJudgement judgement;
     judgement.race = race;
-    std::vector<CLogRecordList> tracks(race.entries.size());
-    for (std::size_t i = 0; i < race.entries.size(); ++i) {
-        const RaceEntry& entry = race.entries[i];
-        BirdResult bird;
-        bird.entry = i;
-        std::optional<GeoPoint> loft;
-        std::string problem;
-        if (!entry.loft.position.empty()) {
-            loft = ParseCoordinates(entry.loft.position);
-            if (!loft) problem = "its loft position \"" + entry.loft.position + "\" cannot be read";
-        } else if (!entry.loft.name.empty()) {
-            Config named;
-            named.lofts = lofts;
-            const LoftEntry* found = FindLoft(named, entry.loft.name);
-            if (found == nullptr) problem = "the settings have no loft named \"" + entry.loft.name + "\"";
-            else if (!(loft = ParseCoordinates(found->position)))
-                problem = "the position of loft \"" + found->name + "\" cannot be read";
-        } else {
-            problem = "it names no loft";
+    const std::size_t n = race.entries.size();
+    judgement.birds.resize(n);
+    std::vector<CLogRecordList> tracks(n);
+    // Birds are judged apart from each other, so each core takes the next one.
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < n;) {
+            try {
+                judgement.birds[i] = JudgeEntry(race, i, lofts, raceFolder, tracks[i]);
+            } catch (const std::exception& e) {
+                judgement.birds[i] = BirdResult{};
+                judgement.birds[i].entry = i;
+                judgement.birds[i].problem = EntryLabel(race, i) + ": " + e.what();
+            }
         }
-        if (problem.empty()) {
-            const std::filesystem::path path = entry.track.is_absolute() ? entry.track : raceFolder / entry.track;
-            auto read = ReadTrack(path);
-            if (auto* why = std::get_if<std::string>(&read)) problem = *why;
-            else tracks[i] = std::move(std::get<RaceTrack>(read).records);
-        }
-        if (problem.empty()) {
-            bird = JudgeBird(race, i, *loft, tracks[i]);
-        } else {
-            bird.problem = EntryLabel(race, i) + ": " + problem;
-            if (loft) bird.loft = *loft;
-        }
-        judgement.birds.push_back(std::move(bird));
+    };
+    {
+        WorkerThreads helpers;
+        const std::size_t cores = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 8);
+        for (std::size_t k = 1; k < std::min(cores, n); ++k)
+            if (!helpers.Start(work)) break;  // fewer helpers: this thread does more
+        work();
     }
     RankRace(judgement, tracks);
     return judgement;
