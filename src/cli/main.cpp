@@ -1,5 +1,5 @@
 // wing-utility-cli: the logger without the window, for clubs, scripts and machines with
-// no desktop. Subcommands: ports, status, set, read, export, flight, station.
+// no desktop. Subcommands: ports, status, set, read, export, flight, station, race.
 
 #include <clocale>
 #include <csignal>
@@ -176,6 +176,11 @@ int main(int argc, char** argv) {
     stationCmd->add_option("--out", station.out, "Log folder for this run");
     stationCmd->add_option("--format", station.formats, "Files to write: any of csv,kml,gpx,js");
 
+    auto* raceCmd = app.add_subcommand("race", "Races: every bird of a race together");
+    raceCmd->require_subcommand(0, 1);
+    RaceNewOptions raceNew;
+    auto* raceNewCmd = AddRaceNewCommand(*raceCmd, raceNew);
+
     RefuseEmptyValues(app);
 
     ctx.json = JsonAsked(argc, argv);
@@ -217,6 +222,8 @@ int main(int argc, char** argv) {
     }
     if (exportCmd->parsed()) return RunExport(ctx, exportOptions);
     if (flightCmd->parsed()) return RunFlight(ctx, flight);
+    if (raceNewCmd->parsed()) return RunRaceNew(ctx, raceNew);
+    if (raceCmd->parsed()) return UsageError(ctx, "race: a subcommand is required: new", true);
     station.port = portNumber;
     return RunStation(ctx, station);
 }

@@ -162,4 +162,10 @@ inline constexpr unsigned IDS_CLI_WAITING = 286;
 inline constexpr unsigned IDS_CLI_TAKEN_AWAY = 287;
 inline constexpr unsigned IDS_CLI_INTERRUPTED = 288;
 
+// ---- races: the race file and its tracks ------------------------------------------
+inline constexpr unsigned IDS_RACE_WRITTEN = 350;
+inline constexpr unsigned IDS_RACE_BIRDS = 351;
+inline constexpr unsigned IDS_RACE_BAD_TRACK = 352;
+inline constexpr unsigned IDS_RACE_FILE_EXISTS = 353;
+
 }  // namespace wing

@@ -196,6 +196,10 @@ constexpr auto kEnglish = std::to_array<StringEntry>({
     {286, u"Waiting for a logger on"},
     {287, u"The logger went away before the end."},
     {288, u"Interrupted."},
+    {350, u"Race written:"},
+    {351, u"birds"},
+    {352, u"This track cannot be read:"},
+    {353, u"This race file exists already (choose another with --out):"},
 });
 
 }  // namespace

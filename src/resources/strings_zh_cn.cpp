@@ -194,6 +194,10 @@ constexpr auto kSimplifiedChinese = std::to_array<StringEntry>({
     {286, u"等待记录器,通讯端口"},
     {287, u"记录器在完成前被移除。"},
     {288, u"已中断。"},
+    {350, u"比赛已写入:"},
+    {351, u"羽"},
+    {352, u"无法读取此轨迹:"},
+    {353, u"此比赛文件已存在(请用 --out 另选):"},
 });
 
 }  // namespace

@@ -194,6 +194,10 @@ constexpr auto kTraditionalChinese = std::to_array<StringEntry>({
     {286, u"等待記錄器,通訊埠"},
     {287, u"記錄器在完成前被移除。"},
     {288, u"已中斷。"},
+    {350, u"比賽已寫入:"},
+    {351, u"羽"},
+    {352, u"無法讀取此軌跡:"},
+    {353, u"此比賽檔案已存在(請以 --out 另選):"},
 });
 
 }  // namespace
