@@ -178,10 +178,13 @@ int main(int argc, char** argv) {
     stationCmd->add_option("--format", station.formats, "Files to write: any of csv,kml,gpx,js");
 
     RaceOptions race;
-    auto* raceCmd = app.add_subcommand("race", "Judge a race file: the ranking, and the result files (CSV, printable sheet, JSON)");
-    raceCmd->add_option("race", race.file, "The race file (.json)");
+    auto* raceCmd = app.add_subcommand("race", "Races: judge a race file (the ranking and its result files), or make one with new");
+    raceCmd->require_subcommand(0, 1);
+    raceCmd->add_option("race", race.file, "The race file to judge (.json)");
     raceCmd->add_option("--format", race.formats, "Result files to write: any of csv,json,html (default: all three)");
     raceCmd->add_option("--out", race.out, "Folder for the result files (default: the race file's)");
+    RaceNewOptions raceNew;
+    auto* raceNewCmd = AddRaceNewCommand(*raceCmd, raceNew);
 
     RefuseEmptyValues(app);
 
@@ -224,8 +227,9 @@ int main(int argc, char** argv) {
     }
     if (exportCmd->parsed()) return RunExport(ctx, exportOptions);
     if (flightCmd->parsed()) return RunFlight(ctx, flight);
+    if (raceNewCmd->parsed()) return RunRaceNew(ctx, raceNew);
     if (raceCmd->parsed()) {
-        if (race.file.empty()) return UsageError(ctx, "race: the race file is required", true);
+        if (race.file.empty()) return UsageError(ctx, "race: a race file to judge, or new", true);
         return RunRace(ctx, race);
     }
     station.port = portNumber;

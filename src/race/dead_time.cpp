@@ -5,9 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <utility>
+#include <vector>
 
 #include <date/date.h>
-#include <libnova/rise_set.h>
 #include <libnova/solar.h>
 
 namespace wing {
@@ -58,45 +59,67 @@ std::int64_t FixedDeadSeconds(const DeadTimeRule& rule, const TimeZone& zone, st
 double JulianDay(std::int64_t utc) { return kUnixEpochJd + static_cast<double>(utc) / kDay; }
 std::int64_t UtcOf(double jd) { return static_cast<std::int64_t>(std::llround((jd - kUnixEpochJd) * kDay)); }
 
-// The sun's next rise and set after `utc` at `where` (both within a day of it); the
-// library's answer: 0, or +1 when the sun stays up all day, -1 when it stays down.
-int NextSunEvents(std::int64_t utc, const GeoPoint& where, std::int64_t& rise, std::int64_t& set) {
-    ln_lnlat_posn observer{where.lon, where.lat};
-    ln_rst_time rst{};
-    const int answer =
-        ln_get_body_next_rst_horizon(JulianDay(utc), &observer, ln_get_solar_equ_coords, LN_SOLAR_STANDART_HORIZON, &rst);
-    rise = UtcOf(rst.rise);
-    set = UtcOf(rst.set);
-    return answer;
+using Span = std::pair<std::int64_t, std::int64_t>;
+
+// Adds `t` unless an event within the hour is there already: the library gives each
+// event in its UT day, and one close to midnight may come from two days.
+void AddEvent(std::vector<std::int64_t>& events, double jd) {
+    if (!std::isfinite(jd)) return;
+    const std::int64_t t = UtcOf(jd);
+    for (std::int64_t e : events)
+        if (std::llabs(e - t) < 3600) return;
+    events.push_back(t);
 }
 
-// From each sunset to the following sunrise, narrowed by the offset at both ends. A day
-// on which the sun never sets takes nothing off; one on which it never rises is night
-// throughout.
+// The sun's nights at `where` from `first` to `last` (UT days, from their midnight):
+// each sunset to the sunrise after it, narrowed by `offset` at both ends. A day the sun
+// never rises is night throughout; a day it never sets has no night.
+std::vector<Span> SunNights(const GeoPoint& where, std::int64_t first, std::int64_t last, std::int64_t offset) {
+    ln_lnlat_posn observer{where.lon, where.lat};
+    std::vector<std::int64_t> rises, sets, darkDays;
+    for (std::int64_t day = first; day <= last; day += kDay) {
+        ln_rst_time rst{};
+        const int answer = ln_get_solar_rst(JulianDay(day), &observer, &rst);
+        if (answer < 0) darkDays.push_back(day);
+        if (answer != 0) continue;
+        AddEvent(rises, rst.rise);
+        AddEvent(sets, rst.set);
+    }
+    std::sort(rises.begin(), rises.end());
+    std::vector<Span> nights;
+    for (std::int64_t day : darkDays) nights.emplace_back(day, day + kDay);
+    for (std::int64_t set : sets) {
+        // The night ends at the next sunrise, or where a day without one begins.
+        const auto rise = std::upper_bound(rises.begin(), rises.end(), set);
+        std::int64_t close = rise != rises.end() ? *rise - offset : last + kDay;
+        for (std::int64_t day : darkDays)
+            if (day > set && day < close) close = day;
+        if (set + offset < close) nights.emplace_back(set + offset, close);
+    }
+    return nights;
+}
+
+// Seconds of [from, to) inside any of the spans; time where spans overlap counts once.
+std::int64_t CoveredSeconds(std::vector<Span> spans, std::int64_t from, std::int64_t to) {
+    std::sort(spans.begin(), spans.end());
+    std::int64_t covered = 0, reached = from;
+    for (const auto& [open, close] : spans) {
+        const std::int64_t start = std::max(open, reached), end = std::min(close, to);
+        if (start < end) covered += end - start;
+        reached = std::max(reached, std::min(close, to));
+    }
+    return covered;
+}
+
+// From each sunset to the following sunrise at the loft, narrowed by the offset at both
+// ends; a widened window that overlaps its neighbour counts its time once.
 std::int64_t SunDeadSeconds(const DeadTimeRule& rule, const GeoPoint& loft, std::int64_t from, std::int64_t to) {
     const std::int64_t offset = static_cast<std::int64_t>(rule.sunOffsetMinutes) * 60;
-    std::int64_t dead = 0;
-    // A night is shorter than a day, so the sunset of a night under way at the release
-    // lies less than a day before it.
-    std::int64_t t = from - kDay;
-    while (t < to) {
-        std::int64_t rise = 0, set = 0;
-        const int answer = NextSunEvents(t, loft, rise, set);
-        if (answer != 0) {
-            if (answer < 0) dead += Overlap(from, to, t, t + kDay);
-            t += kDay;
-            continue;
-        }
-        std::int64_t nextRise = 0, nextSet = 0;
-        if (NextSunEvents(set, loft, nextRise, nextSet) != 0) {  // the polar night begins
-            dead += Overlap(from, to, set + offset, set + kDay);
-            t = set + kDay;
-            continue;
-        }
-        if (set + offset < nextRise - offset) dead += Overlap(from, to, set + offset, nextRise - offset);
-        t = std::max(nextRise, set + 1);
-    }
-    return dead;
+    // A night is shorter than a day and a widened one reaches at most half a day further
+    // each way: the nights from two days before the release to a day after the arrival
+    // hold every window that touches the flight.
+    const std::int64_t first = (from / kDay - 2) * kDay, last = (to / kDay + 1) * kDay;
+    return CoveredSeconds(SunNights(loft, first, last, offset), from, to);
 }
 
 bool ParseClock(std::string_view text, int& minute) {

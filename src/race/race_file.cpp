@@ -18,7 +18,7 @@ namespace wing {
 namespace {
 
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 
 constexpr int kFormatVersion = 1;
 constexpr int kMaxDecimals = 6;

@@ -195,6 +195,7 @@ h1 { font-size: 15pt; margin: 0 0 0.4em; }
 table.rules { border-collapse: collapse; margin-bottom: 1em; }
 table.rules th { text-align: left; font-weight: normal; color: #444; padding: 0 1.2em 0 0; }
 table.birds { border-collapse: collapse; width: 100%; }
+table.birds caption { text-align: left; font-weight: bold; padding: 0.2em 0; }
 table.birds th, table.birds td { border: 1px solid #999; padding: 2px 4px; vertical-align: top; }
 table.birds th { background: #eee; font-weight: bold; }
 table.birds td.n { text-align: right; white-space: nowrap; }
@@ -237,7 +238,7 @@ std::string RaceResultHtml(const RaceJudgement& judgement, unsigned langId) {
     out += "<h1>" + Html(title) + "</h1>\n<table class=\"rules\">\n";
     for (const auto& [label, value] : RaceLines(judgement, langId, zone))
         out += "<tr><th>" + Html(label) + "</th><td>" + Html(value) + "</td></tr>\n";
-    out += "</table>\n<table class=\"birds\">\n<thead><tr>";
+    out += "</table>\n<table class=\"birds\">\n<caption>" + Html(Text(langId, IDS_RACE_TABLE_BIRDS)) + "</caption>\n<thead><tr>";
     for (const Column& c : columns)
         if (c.onSheet) out += "<th>" + Html(c.title) + "</th>";
     out += "</tr></thead>\n<tbody>\n";

@@ -162,6 +162,14 @@ inline constexpr unsigned IDS_CLI_WAITING = 286;
 inline constexpr unsigned IDS_CLI_TAKEN_AWAY = 287;
 inline constexpr unsigned IDS_CLI_INTERRUPTED = 288;
 
+// ---- races: the race file and its tracks ------------------------------------------
+inline constexpr unsigned IDS_RACE_WRITTEN = 350;
+inline constexpr unsigned IDS_RACE_BIRDS = 351;
+inline constexpr unsigned IDS_RACE_BAD_TRACK = 352;
+inline constexpr unsigned IDS_RACE_FILE_EXISTS = 353;
+inline constexpr unsigned IDS_RACE_FILE_FIRST = 350;
+inline constexpr unsigned IDS_RACE_FILE_LAST = 353;
+
 // ---- the race's results -----------------------------------------------------
 inline constexpr unsigned IDS_RACE_TITLE = 370;
 inline constexpr unsigned IDS_RACE_RELEASE = 371;
@@ -173,7 +181,7 @@ inline constexpr unsigned IDS_RACE_DEAD_FIXED = 376;
 inline constexpr unsigned IDS_RACE_DEAD_SUN = 377;
 inline constexpr unsigned IDS_RACE_ARRIVAL_RADIUS = 378;
 inline constexpr unsigned IDS_RACE_MAX_DAYS = 379;
-inline constexpr unsigned IDS_RACE_BIRDS = 380;
+inline constexpr unsigned IDS_RACE_TABLE_BIRDS = 380;
 inline constexpr unsigned IDS_RACE_COL_RANK = 381;
 inline constexpr unsigned IDS_RACE_COL_RING = 382;
 inline constexpr unsigned IDS_RACE_COL_NAME = 383;

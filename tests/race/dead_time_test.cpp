@@ -136,6 +136,30 @@ TEST(DeadTime, SunRuleFollowsTheLibrarysSunsetAndSunriseAtTheLoft) {
     EXPECT_NEAR(DeadSeconds(Rule("sun:0"), zone, brussels, noon, nextNoon + 86400), sunrise - sunset + second, 120);
 }
 
+TEST(DeadTime, SunNightsThatSpanMidnightUtc) {
+    // West of Greenwich the sun sets after midnight UTC: each night's sunset and sunrise
+    // then fall on the same UT day of the library's figures.
+    const TimeZone zone = TimeZone::Named("America/Chicago").value();
+    const GeoPoint chicago{41.8781, -87.6298};
+    std::int64_t nights = 0;
+    for (int day = 14; day <= 16; ++day) {
+        const ln_rst_time sun = SunOn(2026, 6, day, chicago);
+        ASSERT_LT(sun.set, sun.rise);
+        nights += Utc(sun.rise) - Utc(sun.set);
+    }
+    const std::int64_t from = At(zone, 2026, 6, 13, 12, 0), to = At(zone, 2026, 6, 16, 12, 0);
+    EXPECT_NEAR(DeadSeconds(Rule("sun:0"), zone, chicago, from, to), nights, 60);
+    EXPECT_NEAR(DeadSeconds(Rule("sun:30"), zone, chicago, from, to), nights - 3 * kHour, 60);
+}
+
+TEST(DeadTime, WidenedSunWindowsCountNoTimeTwice) {
+    // In December, widened by five hours at both ends, each night's window overlaps the
+    // next: every second of the two days is dead, and none of them twice.
+    const TimeZone zone = TimeZone::Named("Europe/Brussels").value();
+    const std::int64_t noon = At(zone, 2026, 12, 21, 12, 0);
+    EXPECT_EQ(DeadSeconds(Rule("sun:-300"), zone, {50.8467, 4.3525}, noon, noon + 48 * kHour), 48 * kHour);
+}
+
 TEST(DeadTime, SunRuleInPolarDayAndNight) {
     const TimeZone zone = TimeZone::Named("Europe/Oslo").value();
     const GeoPoint tromso{69.6492, 18.9553};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,6 +66,13 @@ TEST(StringBlockWalk, FailuresLeaveTheTextUnchanged) {
 
 // --- the compiled tables -----------------------------------------------------------------
 
+// The ids in use: the system's and the command line's, then each later part's own range.
+const std::pair<unsigned, unsigned> kRangesInUse[] = {
+    {IDS_FIRST, IDS_LAST_OWN},
+    {IDS_RACE_FILE_FIRST, IDS_RACE_FILE_LAST},
+    {IDS_RACE_FIRST, IDS_RACE_LAST},
+};
+
 TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
     std::set<std::pair<unsigned, unsigned>> seen;
     for (const auto& block : CompiledStringBlocks()) {
@@ -78,8 +86,10 @@ TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
         EXPECT_EQ(pos, block.data.size()) << block.langId << "/" << block.blockId;
     }
     // the ids in use span the same blocks in each of the three languages
-    const unsigned blocks = (IDS_LAST_OWN / 16 - IDS_FIRST / 16 + 1) + (IDS_RACE_LAST / 16 - IDS_RACE_FIRST / 16 + 1);
-    EXPECT_EQ(seen.size(), 3u * blocks);
+    std::set<unsigned> blocks;
+    for (auto [first, last] : kRangesInUse)
+        for (unsigned id = first; id <= last; ++id) blocks.insert(id / 16);
+    EXPECT_EQ(seen.size(), 3u * blocks.size());
 }
 
 TEST(StringTables, CoverageOfTheThreeLanguages) {
@@ -91,9 +101,11 @@ TEST(StringTables, CoverageOfTheThreeLanguages) {
             if (absent) EXPECT_EQ(text, L"keep") << lang << " id " << id;
             else EXPECT_FALSE(text.empty()) << lang << " id " << id;
         }
-        for (unsigned id = IDS_RACE_FIRST; id <= IDS_RACE_LAST; ++id) {
-            std::wstring text;
-            EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
+        for (auto [first, last] : kRangesInUse) {
+            for (unsigned id = std::max(first, IDS_LAST_OWN + 1); id <= last; ++id) {
+                std::wstring text;
+                EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
+            }
         }
         for (unsigned id = IDS_UNKNOWN_STATUS_CODE; id <= IDS_LAST_OWN; ++id) {
             std::wstring text;
@@ -209,7 +221,8 @@ TEST(StringTables, EachChineseTableKeepsToItsScript) {
     const std::set<unsigned> traditionalIn2052 = {167, 174, 175, 176, 179};
     std::vector<unsigned> ids;
     for (unsigned id = IDS_FIRST; id <= IDS_UNKNOWN_STATUS_CODE; ++id) ids.push_back(id);
-    for (unsigned id = IDS_RACE_FIRST; id <= IDS_RACE_LAST; ++id) ids.push_back(id);
+    for (auto [first, last] : kRangesInUse)
+        for (unsigned id = std::max(first, IDS_LAST_OWN + 1); id <= last; ++id) ids.push_back(id);
     for (unsigned id : ids) {
         const std::wstring tw = Load(LANG_ZH_TW, id);
         const std::wstring cn = Load(LANG_ZH_CN, id);
