@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "resources/string_blocks.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 
 namespace wing {
@@ -76,8 +77,12 @@ TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
         }
         EXPECT_EQ(pos, block.data.size()) << block.langId << "/" << block.blockId;
     }
-    // the ids in use span the same blocks in each of the three languages
-    EXPECT_EQ(seen.size(), 3u * (IDS_LAST_OWN / 16 - IDS_FIRST / 16 + 1));
+    // each of the three languages has the same blocks: every one from the first id to the
+    // last of the command line's, and those of the later parts' ranges
+    std::set<unsigned> blocks;
+    for (const auto& [lang, block] : seen) blocks.insert(block);
+    EXPECT_EQ(seen.size(), 3u * blocks.size());
+    for (unsigned block = IDS_FIRST / 16 + 1; block <= IDS_LAST_OWN / 16 + 1; ++block) EXPECT_TRUE(blocks.count(block)) << block;
 }
 
 TEST(StringTables, CoverageOfTheThreeLanguages) {
@@ -90,6 +95,11 @@ TEST(StringTables, CoverageOfTheThreeLanguages) {
             else EXPECT_FALSE(text.empty()) << lang << " id " << id;
         }
         for (unsigned id = IDS_UNKNOWN_STATUS_CODE; id <= IDS_LAST_OWN; ++id) {
+            std::wstring text;
+            EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
+        }
+        // the race's texts
+        for (unsigned id = IDS_RACE_WRITTEN; id <= IDS_RACE_FILE_EXISTS; ++id) {
             std::wstring text;
             EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
         }
