@@ -230,7 +230,9 @@ std::string EncodeRace(const Race& race) {
         entries.push_back(std::move(entry));
     }
     doc["entries"] = std::move(entries);
-    return doc.dump(2) + "\n";
+    // Text that is no UTF-8 (a name typed in another code set) is written with U+FFFD
+    // in its place, and WriteRace then refuses the race as not reading back.
+    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::variant<Race, std::string> ReadRace(const fs::path& path) {

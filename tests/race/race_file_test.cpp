@@ -184,6 +184,12 @@ TEST(RaceFile, ARaceThatWouldNotReadBackIsNotWritten) {
     EXPECT_NE(why.find("entry 2"), std::string::npos) << why;
     EXPECT_EQ(test::ReadWhole(path), before);
 
+    // A name that is no UTF-8 cannot be kept as it is.
+    bad = SampleRace();
+    bad.name = "Orl\xe9" "ans";
+    EXPECT_NE(WriteRace(bad, path), "");
+    EXPECT_EQ(test::ReadWhole(path), before);
+
     // A folder where the file should be: named, nothing left behind.
     fs::create_directories(dir.Path() / "taken.json");
     EXPECT_NE(WriteRace(SampleRace(), dir.Path() / "taken.json"), "");
