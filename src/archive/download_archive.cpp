@@ -480,6 +480,7 @@ ArchiveListing ListArchives(const fs::path& root) {
 CLogRecordList RecordsOf(const ArchivedDownload& download) {
     CLogRecordList records;
     const std::size_t count = download.rawSlots.size();
+    records.reserve(count);  // one allocation: a full log is 2048 records
     for (std::size_t first = 0; first < count; first += 8) {
         std::array<std::uint8_t, LOG_PAGE_SIZE> page;
         page.fill(0xFF);  // past the count nothing is read, whatever the page held there

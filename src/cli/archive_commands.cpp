@@ -37,30 +37,6 @@ std::string Duration(std::int64_t seconds) {
     return text;
 }
 
-// The loft: typed on the command line, named from the settings, or the settings' own.
-std::optional<Failure> ChooseLoft(const Context& ctx, const FlightOptions& options, std::optional<GeoPoint>& loft,
-                                  std::string& name) {
-    if (!options.loftAt.empty()) {
-        loft = ParseCoordinates(options.loftAt);
-        if (!loft) return BadPosition(ctx, options.loftAt);
-        name = options.loftAt;
-        return std::nullopt;
-    }
-    const LoftEntry* chosen = nullptr;
-    if (!options.loftName.empty()) {
-        chosen = FindLoft(ctx.config, options.loftName);
-        if (chosen == nullptr)
-            return Failure{Exit::Usage, "usage", ctx.Text(IDS_FLIGHT_NO_LOFT) + L" (" + FromUtf8(options.loftName) + L")"};
-    } else if (!ctx.config.lofts.empty()) {
-        chosen = &ctx.config.lofts.front();  // the first loft, as the flight window opens with
-    }
-    if (chosen == nullptr) return std::nullopt;
-    name = chosen->name;
-    loft = ParseCoordinates(chosen->position);
-    if (!loft) return BadPosition(ctx, chosen->position);
-    return std::nullopt;
-}
-
 nlohmann::json SummaryJson(const FlightSummary& s, const std::optional<GeoPoint>& loft, const std::string& loftName) {
     nlohmann::json doc{{"ok", true}};
     if (loft) doc["loft"] = {{"name", loftName}, {"lat", loft->lat}, {"lon", loft->lon}};
@@ -131,6 +107,29 @@ void PrintSummary(const Context& ctx, const FlightSummary& s, bool haveLoft, con
 
 }  // namespace
 
+std::optional<Failure> ChooseLoft(const Context& ctx, const std::string& loftName, const std::string& loftAt,
+                                  std::optional<GeoPoint>& loft, LoftEntry& chosen) {
+    if (!loftAt.empty()) {
+        loft = ParseCoordinates(loftAt);
+        if (!loft) return BadPosition(ctx, loftAt);
+        chosen = LoftEntry{"", loftAt};
+        return std::nullopt;
+    }
+    const LoftEntry* entry = nullptr;
+    if (!loftName.empty()) {
+        entry = FindLoft(ctx.config, loftName);
+        if (entry == nullptr)
+            return Failure{Exit::Usage, "usage", ctx.Text(IDS_FLIGHT_NO_LOFT) + L" (" + FromUtf8(loftName) + L")"};
+    } else if (!ctx.config.lofts.empty()) {
+        entry = &ctx.config.lofts.front();  // the first loft, as the flight window opens with
+    }
+    if (entry == nullptr) return std::nullopt;
+    chosen = *entry;
+    loft = ParseCoordinates(entry->position);
+    if (!loft) return BadPosition(ctx, entry->position);
+    return std::nullopt;
+}
+
 int RunExport(const Context& ctx, const ExportOptions& options) {
     Failure usage;
     const auto choices = OutputChoicesFrom(ctx, options.out, options.formats, usage);
@@ -179,9 +178,10 @@ int RunFlight(const Context& ctx, const FlightOptions& options) {
     FlightInput input;
     input.settings.arrivalRadiusMetres = ctx.config.arrivalRadius;
     std::optional<GeoPoint> loft;
-    std::string loftName;
-    if (auto failure = ChooseLoft(ctx, options, loft, loftName)) return Report(ctx, *failure);
+    LoftEntry chosen;
+    if (auto failure = ChooseLoft(ctx, options.loftName, options.loftAt, loft, chosen)) return Report(ctx, *failure);
     if (loft) input.loft = *loft;
+    const std::string loftName = chosen.name.empty() ? chosen.position : chosen.name;
     if (!options.release.empty() || !options.releaseTime.empty()) {
         const auto point = ParseCoordinates(options.release);
         if (!point) return Report(ctx, BadPosition(ctx, options.release));

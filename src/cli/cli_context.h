@@ -20,6 +20,7 @@ enum class Exit : int {
     Refused = 4,          // the logger refused a command (its status code is reported)
     FilesNotWritten = 5,  // not every file is in place
     NotReady = 6,         // the logger is not in the state the job needs (switch, start, battery, empty log)
+    NoJudgeableBird = 6,  // a race none of whose birds can be judged
     NotHeld = 7,          // the logger does not hold the setting that was sent
     Interrupted = 130,    // SIGINT or SIGTERM
 };

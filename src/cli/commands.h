@@ -8,7 +8,12 @@
 #include <vector>
 
 #include "cli/cli_context.h"
+#include "flight/coordinates.h"
 #include "platform/time_zone.h"
+
+namespace CLI {
+class App;
+}
 
 namespace wing::cli {
 
@@ -45,6 +50,19 @@ struct FlightOptions {
     std::string releaseTime; // "YYYY-MM-DD HH:MM[:SS]" local time
 };
 
+// race new: a race file from the release, the loft and the birds' tracks.
+struct RaceNewOptions {
+    std::string name;
+    std::string release;      // the release point typed by hand
+    std::string releaseTime;  // "YYYY-MM-DD HH:MM[:SS]" in the race's zone, or with an offset
+    std::string zone;         // the race's zone; empty: the PC's own
+    std::string loftName;
+    std::string loftAt;
+    std::string deadTime;     // none, HH:MM-HH:MM, sun:MINUTES; empty: none
+    std::string out;          // the race file; empty: <log folder>/races/<name>.json
+    std::vector<std::string> tracks;
+};
+
 struct StationOptions {
     int port = 0;
     bool autoRead = false;
@@ -55,6 +73,12 @@ struct StationOptions {
     std::string formats;
 };
 
+struct RaceOptions {
+    std::string file;     // the race file
+    std::string formats;  // "csv,json,html"; empty: all three
+    std::string out;      // folder of the result files; empty: the race file's
+};
+
 int RunPorts(const Context& ctx);
 int RunStatus(const Context& ctx, const StatusOptions& options);
 int RunSet(const Context& ctx, const SetOptions& options);
@@ -62,6 +86,17 @@ int RunRead(const Context& ctx, const ReadOptions& options);
 int RunExport(const Context& ctx, const ExportOptions& options);
 int RunFlight(const Context& ctx, const FlightOptions& options);
 int RunStation(const Context& ctx, const StationOptions& options);
+int RunRace(const Context& ctx, const RaceOptions& options);
+int RunRaceNew(const Context& ctx, const RaceNewOptions& options);
+
+// The subcommand "new" of `race`, its options filling `options`.
+CLI::App* AddRaceNewCommand(CLI::App& race, RaceNewOptions& options);
+
+// The loft a command works with: the position typed (--loft-at), a loft of the settings by
+// name (--loft), else the settings' first; none when the settings have none. `chosen` is
+// the settings' entry, or the typed position without a name.
+std::optional<Failure> ChooseLoft(const Context& ctx, const std::string& loftName, const std::string& loftAt,
+                                  std::optional<GeoPoint>& loft, LoftEntry& chosen);
 
 // "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or with a 'T') as UTC seconds: local time
 // in `zone`, or at the offset that follows it ("Z", "+08:00", "-0500", "+08"). None when

@@ -1,5 +1,5 @@
 // wing-utility-cli: the logger without the window, for clubs, scripts and machines with
-// no desktop. Subcommands: ports, status, set, read, export, flight, station.
+// no desktop. Subcommands: ports, status, set, read, export, flight, station, race.
 
 #include <clocale>
 #include <csignal>
@@ -31,7 +31,8 @@ constexpr char kExitCodes[] =
     "  3    the logger did not answer\n"
     "  4    the logger refused a command (its status code is in the message and the JSON)\n"
     "  5    not every file was written\n"
-    "  6    the logger is not ready: switch position, reserved start ahead, low battery, empty log\n"
+    "  6    the logger is not ready: switch position, reserved start ahead, low battery, empty log;\n"
+    "       or no bird of the race can be judged\n"
     "  7    the logger does not hold the setting that was sent\n"
     "  130  interrupted\n";
 
@@ -176,6 +177,15 @@ int main(int argc, char** argv) {
     stationCmd->add_option("--out", station.out, "Log folder for this run");
     stationCmd->add_option("--format", station.formats, "Files to write: any of csv,kml,gpx,js");
 
+    RaceOptions race;
+    auto* raceCmd = app.add_subcommand("race", "Races: judge a race file (the ranking and its result files), or make one with new");
+    raceCmd->require_subcommand(0, 1);
+    raceCmd->add_option("race", race.file, "The race file to judge (.json)");
+    raceCmd->add_option("--format", race.formats, "Result files to write: any of csv,json,html (default: all three)");
+    raceCmd->add_option("--out", race.out, "Folder for the result files (default: the race file's)");
+    RaceNewOptions raceNew;
+    auto* raceNewCmd = AddRaceNewCommand(*raceCmd, raceNew);
+
     RefuseEmptyValues(app);
 
     ctx.json = JsonAsked(argc, argv);
@@ -217,6 +227,11 @@ int main(int argc, char** argv) {
     }
     if (exportCmd->parsed()) return RunExport(ctx, exportOptions);
     if (flightCmd->parsed()) return RunFlight(ctx, flight);
+    if (raceNewCmd->parsed()) return RunRaceNew(ctx, raceNew);
+    if (raceCmd->parsed()) {
+        if (race.file.empty()) return UsageError(ctx, "race: a race file to judge, or new", true);
+        return RunRace(ctx, race);
+    }
     station.port = portNumber;
     return RunStation(ctx, station);
 }

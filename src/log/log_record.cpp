@@ -29,6 +29,18 @@ double PackedToDegrees(std::int32_t packed) {
     return whole + (d - whole) * 100.0 / 60.0;
 }
 
+std::int32_t DegreesToPacked(double degrees) {
+    const double a = std::abs(degrees);
+    auto whole = static_cast<std::int64_t>(a);
+    auto minutes = std::llround((a - static_cast<double>(whole)) * 60.0 * 1e4);
+    if (minutes >= 600000) {  // rounding reached the next whole degree
+        ++whole;
+        minutes -= 600000;
+    }
+    const std::int64_t packed = whole * 1000000 + minutes;
+    return static_cast<std::int32_t>(degrees < 0 ? -packed : packed);
+}
+
 double CLogRecord::LongitudeDegrees() const { return PackedToDegrees(longitude); }
 double CLogRecord::LatitudeDegrees() const { return PackedToDegrees(latitude); }
 

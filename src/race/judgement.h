@@ -79,6 +79,13 @@ BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft,
 RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts,
                         const std::filesystem::path& raceFolder);
 
+// The ranking, then where each bird was when the winner arrived, over birds judged one by
+// one: tracks[i] holds the records birds[i] was judged from.
+void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& tracks);
+
+// What a problem calls an entry: "entry 3 (ring TW-2024-0042, blue.gpx)".
+std::string EntryLabel(const Race& race, std::size_t entry);
+
 // The velocity as published: in the rules' unit, rounded to their decimals.
 std::optional<double> PublishedVelocity(const RaceRules& rules, const BirdResult& bird);
 

@@ -3,8 +3,11 @@
 // browser) and the JSON the command line prints, in the interface's language; every
 // figure from the judgement.
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "export/file_output.h"
 #include "race/judgement.h"
 
 namespace wing {
@@ -13,5 +16,21 @@ std::string RaceResultCsv(const RaceJudgement& judgement, unsigned langId);
 std::string RaceResultHtml(const RaceJudgement& judgement, unsigned langId);
 // {"race": ..., "birds": [...]}: the names scripts rely on (docs/race-file.md).
 std::string RaceResultJson(const RaceJudgement& judgement);
+
+struct RaceResultFormats {
+    bool csv = true;
+    bool html = true;
+    bool json = true;
+};
+
+struct RaceResultFiles {
+    std::vector<std::filesystem::path> written;  // in place and read back as written
+    std::vector<ExportFailure> notWritten;
+};
+
+// The files <stem>-results.csv, .html and .json in `folder` (created when missing), each
+// written under a temporary name, renamed into place and read back.
+RaceResultFiles WriteRaceResults(const RaceJudgement& judgement, const std::filesystem::path& folder,
+                                 const std::string& stem, const RaceResultFormats& formats, unsigned langId);
 
 }  // namespace wing

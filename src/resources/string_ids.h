@@ -185,4 +185,62 @@ inline constexpr unsigned IDS_SETTINGS_TILE_URL_PLACEHOLDERS = 335;
 inline constexpr unsigned IDS_SETTINGS_MAP_FILE_NOT_FULL = 336;
 inline constexpr unsigned IDS_SETTINGS_MAP_FILE_UNREADABLE = 337;
 
+// ---- races: the race file and its tracks ------------------------------------------
+inline constexpr unsigned IDS_RACE_WRITTEN = 350;
+inline constexpr unsigned IDS_RACE_BIRDS = 351;
+inline constexpr unsigned IDS_RACE_BAD_TRACK = 352;
+inline constexpr unsigned IDS_RACE_FILE_EXISTS = 353;
+inline constexpr unsigned IDS_RACE_FILE_FIRST = 350;
+inline constexpr unsigned IDS_RACE_FILE_LAST = 353;
+
+// ---- the race's results -----------------------------------------------------
+inline constexpr unsigned IDS_RACE_TITLE = 370;
+inline constexpr unsigned IDS_RACE_RELEASE = 371;
+inline constexpr unsigned IDS_RACE_RULES = 372;
+inline constexpr unsigned IDS_RACE_UNIT = 373;
+inline constexpr unsigned IDS_RACE_DEAD_TIME = 374;
+inline constexpr unsigned IDS_RACE_DEAD_NONE = 375;
+inline constexpr unsigned IDS_RACE_DEAD_FIXED = 376;
+inline constexpr unsigned IDS_RACE_DEAD_SUN = 377;
+inline constexpr unsigned IDS_RACE_ARRIVAL_RADIUS = 378;
+inline constexpr unsigned IDS_RACE_MAX_DAYS = 379;
+inline constexpr unsigned IDS_RACE_TABLE_BIRDS = 380;
+inline constexpr unsigned IDS_RACE_COL_RANK = 381;
+inline constexpr unsigned IDS_RACE_COL_RING = 382;
+inline constexpr unsigned IDS_RACE_COL_NAME = 383;
+inline constexpr unsigned IDS_RACE_COL_OWNER = 384;
+inline constexpr unsigned IDS_RACE_COL_LOFT = 385;
+inline constexpr unsigned IDS_RACE_COL_TRACK = 386;
+inline constexpr unsigned IDS_RACE_COL_ARRIVAL = 387;
+inline constexpr unsigned IDS_RACE_COL_DISTANCE = 388;
+inline constexpr unsigned IDS_RACE_COL_FLYING = 389;
+inline constexpr unsigned IDS_RACE_COL_DEAD = 390;
+inline constexpr unsigned IDS_RACE_COL_VELOCITY = 391;
+inline constexpr unsigned IDS_RACE_COL_PATH = 392;
+inline constexpr unsigned IDS_RACE_COL_EXTRA = 393;
+inline constexpr unsigned IDS_RACE_COL_MAX_CROSS = 394;
+inline constexpr unsigned IDS_RACE_COL_MEAN_CROSS = 395;
+inline constexpr unsigned IDS_RACE_COL_SIDE = 396;
+inline constexpr unsigned IDS_RACE_SIDE_LEFT = 397;
+inline constexpr unsigned IDS_RACE_SIDE_RIGHT = 398;
+inline constexpr unsigned IDS_RACE_COL_TURN_BACKS = 399;
+inline constexpr unsigned IDS_RACE_COL_RESTS = 400;
+inline constexpr unsigned IDS_RACE_COL_BEHIND = 401;
+inline constexpr unsigned IDS_RACE_COL_BEHIND_MIN = 402;
+inline constexpr unsigned IDS_RACE_COL_CLOSEST = 403;
+inline constexpr unsigned IDS_RACE_COL_PROBLEM = 404;
+inline constexpr unsigned IDS_RACE_NOT_ARRIVED = 405;
+inline constexpr unsigned IDS_RACE_WINNER_ARRIVAL = 406;
+inline constexpr unsigned IDS_RACE_UNIT_M = 407;
+inline constexpr unsigned IDS_RACE_UNIT_YD = 408;
+inline constexpr unsigned IDS_RACE_DECIMALS = 409;
+inline constexpr unsigned IDS_RACE_CANNOT_READ = 410;
+inline constexpr unsigned IDS_RACE_NOT_JUDGED = 411;
+inline constexpr unsigned IDS_RACE_NONE_JUDGEABLE = 412;
+inline constexpr unsigned IDS_RACE_FILES = 413;
+inline constexpr unsigned IDS_RACE_ZONE = 414;
+inline constexpr unsigned IDS_RACE_POINT = 415;
+inline constexpr unsigned IDS_RACE_FIRST = 370;
+inline constexpr unsigned IDS_RACE_LAST = 415;
+
 }  // namespace wing

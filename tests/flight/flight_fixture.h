@@ -1,26 +1,14 @@
 #pragma once
 // Records for the flight tests and benchmark, built from decimal degrees.
 
-#include <cmath>
 #include <cstdint>
 
 #include "log/log_record.h"
 
 namespace wing::test {
 
-// Decimal degrees to the logger's packed form, degrees x 1e6 + minutes x 1e4, to the
-// nearest 0.0001' (about 0.2 m).
-inline std::int32_t PackDegrees(double degrees) {
-    const double a = std::abs(degrees);
-    std::int64_t whole = static_cast<std::int64_t>(a);
-    std::int64_t minutes = std::llround((a - static_cast<double>(whole)) * 60.0 * 1e4);
-    if (minutes >= 600000) {
-        ++whole;
-        minutes -= 600000;
-    }
-    const std::int64_t packed = whole * 1000000 + minutes;
-    return static_cast<std::int32_t>(degrees < 0 ? -packed : packed);
-}
+// Decimal degrees to the logger's packed form (about 0.2 m steps).
+inline std::int32_t PackDegrees(double degrees) { return DegreesToPacked(degrees); }
 
 // A position fix as the decoder gives it.
 inline CLogRecord Position(std::uint32_t time, double lat, double lon, int speedKmh = 60, int altitude = 100) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -166,6 +167,26 @@ TEST(LogRecord, PackedCoordinatesToDegrees) {
         r.latitude = -c.packed;
         EXPECT_EQ(F(r.LongitudeDegrees()), c.degrees);
         EXPECT_EQ(PackedToDegrees(-c.packed), r.LatitudeDegrees());
+    }
+}
+
+// The packing of positions from other sources: exact where the packed form can be exact,
+// a carry into the next degree, and never more than half a step (0.00005') off.
+TEST(LogRecord, DegreesPackToTheNearestTenThousandthOfAMinute) {
+    struct Case {
+        double degrees;
+        std::int32_t packed;
+    } cases[] = {
+        {121.508538333333, 121305123}, {-121.508538333333, -121305123}, {25.0416666667, 25025000},
+        {0, 0}, {-0.8333333333, -500000}, {24.99999999, 25000000}, {-179.999999999, -180000000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.degrees);
+        EXPECT_EQ(DegreesToPacked(c.degrees), c.packed);
+    }
+    for (double d = -89.9; d < 90; d += 7.123456789) {
+        SCOPED_TRACE(d);
+        EXPECT_LE(std::abs(PackedToDegrees(DegreesToPacked(d)) - d), 0.00005 / 60 + 1e-12);
     }
 }
 

@@ -67,6 +67,13 @@ TEST(StringBlockWalk, FailuresLeaveTheTextUnchanged) {
 
 // --- the compiled tables -----------------------------------------------------------------
 
+// The ids in use: the system's and the command line's, then each later part's own range.
+const std::pair<unsigned, unsigned> kRangesInUse[] = {
+    {IDS_FIRST, IDS_LAST_OWN},
+    {IDS_RACE_FILE_FIRST, IDS_RACE_FILE_LAST},
+    {IDS_RACE_FIRST, IDS_RACE_LAST},
+};
+
 TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
     std::set<std::pair<unsigned, unsigned>> seen;
     for (const auto& block : CompiledStringBlocks()) {
@@ -117,6 +124,12 @@ TEST(StringTables, CoverageOfTheThreeLanguages) {
             EXPECT_EQ(LoadLanguageString(lang, id, text), !absent) << lang << " id " << id;
             if (absent) EXPECT_EQ(text, L"keep") << lang << " id " << id;
             else EXPECT_FALSE(text.empty()) << lang << " id " << id;
+        }
+        for (auto [first, last] : kRangesInUse) {
+            for (unsigned id = std::max(first, IDS_LAST_OWN + 1); id <= last; ++id) {
+                std::wstring text;
+                EXPECT_TRUE(LoadLanguageString(lang, id, text) && !text.empty()) << lang << " id " << id;
+            }
         }
         for (unsigned id = IDS_UNKNOWN_STATUS_CODE; id <= IDS_LAST_OWN; ++id) {
             std::wstring text;
@@ -225,7 +238,9 @@ const std::pair<wchar_t, wchar_t> kScriptPairs[] = {
     {L'網', L'网'}, {L'絡', L'络'}, {L'閉', L'闭'}, {L'雜', L'杂'}, {L'圖', L'图'}, {L'磚', L'砖'},
     {L'縮', L'缩'}, {L'層', L'层'}, {L'級', L'级'}, {L'權', L'权'}, {L'僅', L'仅'}, {L'優', L'优'},
     {L'選', L'选'}, {L'須', L'须'}, {L'頭', L'头'}, {L'徑', L'径'}, {L'稱', L'称'}, {L'務', L'务'},
-    {L'盤', L'盘'}, {L'緩', L'缓'}, {L'聯', L'联'},
+    {L'盤', L'盘'}, {L'緩', L'缓'}, {L'聯', L'联'}, {L'規', L'规'}, {L'計', L'计'}, {L'環', L'环'},
+    {L'歸', L'归'}, {L'飛', L'飞'}, {L'遠', L'远'}, {L'軍', L'军'}, {L'評', L'评'}, {L'績', L'绩'},
+    {L'際', L'际'}, {L'側', L'侧'},
 };
 
 TEST(StringTables, EachChineseTableKeepsToItsScript) {
