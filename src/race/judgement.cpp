@@ -188,6 +188,23 @@ long long RankedVelocity(const RaceRules& rules, const BirdResult& bird) {
     return std::llround(v * factor);
 }
 
+// Each rest with the velocity the bird would have had without it. Only the timed part of
+// a rest counts: a night on a roof is dead time already.
+std::vector<JudgedRest> CostOfRests(const std::vector<Rest>& rests, const BirdResult& bird, const DeadTimeRule& rule,
+                                    const TimeZone& zone) {
+    std::vector<JudgedRest> out;
+    for (const Rest& rest : rests) {
+        JudgedRest judged{rest, std::nullopt};
+        if (bird.arrived) {
+            const std::int64_t end = rest.start + rest.durationSeconds;
+            const std::int64_t timed = rest.durationSeconds - DeadSeconds(rule, zone, bird.loft, rest.start, end);
+            judged.velocityWithoutMetresPerMinute = PerMinute(bird.distanceMetres, bird.flyingSeconds - timed);
+        }
+        out.push_back(judged);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string EntryLabel(const Race& race, std::size_t entry) {
@@ -257,16 +274,7 @@ BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft, 
     bird.turnBacks = FindTurnBacks(fixes, line.toLoft, input.settings.restRadiusMetres);
     if (!bird.arrived) bird.closestMetres = *std::min_element(line.toLoft.begin(), line.toLoft.end());
 
-    for (const Rest& rest : flight.rests) {
-        JudgedRest judged{rest, std::nullopt};
-        if (bird.arrived) {
-            // Only the timed part of a rest counts: a night on a roof is dead time already.
-            const std::int64_t timed = rest.durationSeconds - DeadSeconds(race.rules.deadTime, *zone, loft, rest.start,
-                                                                          rest.start + rest.durationSeconds);
-            judged.velocityWithoutMetresPerMinute = PerMinute(bird.distanceMetres, bird.flyingSeconds - timed);
-        }
-        bird.rests.push_back(judged);
-    }
+    bird.rests = CostOfRests(flight.rests, bird, race.rules.deadTime, *zone);
     return bird;
 }
 
