@@ -267,4 +267,14 @@ inline constexpr unsigned IDS_RACEWIN_EXPORTS = 449;
 inline constexpr unsigned IDS_RACEWIN_FIRST = 430;
 inline constexpr unsigned IDS_RACEWIN_LAST = 449;
 
+// The race window's chart and results table.
+inline constexpr unsigned IDS_RACE_CHART_TITLE = 470;
+inline constexpr unsigned IDS_RACE_CHART_DISTANCE = 471;
+inline constexpr unsigned IDS_RACE_CHART_HOURS = 472;
+inline constexpr unsigned IDS_RACE_CHART_HINT = 473;
+inline constexpr unsigned IDS_RACE_RESULTS_NAME = 474;
+inline constexpr unsigned IDS_RACE_RESULTS_HINT = 475;
+inline constexpr unsigned IDS_RACE_PARTS_FIRST = 470;
+inline constexpr unsigned IDS_RACE_PARTS_LAST = 475;
+
 }  // namespace wing

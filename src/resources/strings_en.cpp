@@ -285,6 +285,12 @@ constexpr auto kEnglish = std::to_array<StringEntry>({
     {447, u"%1x"},
     {448, u"Replay"},
     {449, u"Save"},
+    {470, u"Distance still to fly"},
+    {471, u"Distance to fly (km)"},
+    {472, u"Hours after release"},
+    {473, u"Click, or press the arrow keys, to move the replay to that time"},
+    {474, u"Race results"},
+    {475, u"Double click a bird, or press Enter, to open its flight"},
 });
 
 }  // namespace

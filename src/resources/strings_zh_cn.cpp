@@ -283,6 +283,12 @@ constexpr auto kSimplifiedChinese = std::to_array<StringEntry>({
     {447, u"%1 倍"},
     {448, u"重播"},
     {449, u"保存"},
+    {470, u"尚待飞行距离"},
+    {471, u"待飞距离 (km)"},
+    {472, u"司放后小时数"},
+    {473, u"单击或按方向键，将重播移到该时间"},
+    {474, u"比赛成绩"},
+    {475, u"双击鸽子或按 Enter，打开其飞行"},
 });
 
 }  // namespace

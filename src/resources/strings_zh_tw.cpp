@@ -283,6 +283,12 @@ constexpr auto kTraditionalChinese = std::to_array<StringEntry>({
     {447, u"%1 倍"},
     {448, u"重播"},
     {449, u"儲存"},
+    {470, u"尚待飛行距離"},
+    {471, u"待飛距離 (km)"},
+    {472, u"司放後時數"},
+    {473, u"按一下或按方向鍵，將重播移到該時間"},
+    {474, u"比賽成績"},
+    {475, u"按兩下鴿子或按 Enter，開啟其飛行"},
 });
 
 }  // namespace
