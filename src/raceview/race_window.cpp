@@ -330,7 +330,8 @@ void RaceWindow::OpenFlight(std::size_t bird) {
     if (const auto* download = std::get_if<ArchivedDownload>(&read))
         if (auto zone = ArchiveZone(*download); std::holds_alternative<std::string>(zone)) read = std::get<std::string>(zone);
     if (const auto* why = std::get_if<std::string>(&read)) {
-        p.note->setText(p.Text(IDS_RACEWIN_NO_FLIGHT) + " " + p.labels[bird] + "\n" + QString::fromStdString(*why));
+        p.note->setText(p.Text(IDS_RACEWIN_NO_FLIGHT) + " " + p.labels[bird] + "\n" +
+                         QString::fromStdString(path.string() + ": " + *why));
         p.note->show();
         return;
     }
