@@ -18,7 +18,7 @@ QPolygonF Projected(const MapView& map, const std::vector<GeoPoint>& points) {
     return line;
 }
 
-// A track on the screen with the points that would land within half a pixel of the last
+// A track on the screen with the points that would land within a pixel and a half of the last
 // one kept left out: a day's fixes seen from afar are a few hundred pixels, not thousands.
 QPolygonF Thinned(const MapViewport& view, const std::vector<WorldPoint>& points) {
     QPolygonF line;
@@ -27,7 +27,7 @@ QPolygonF Thinned(const MapViewport& view, const std::vector<WorldPoint>& points
         double x = 0, y = 0;
         view.WorldToScreen(points[i], x, y);
         const QPointF at(x, y);
-        if ((at - last).manhattanLength() < 0.5 && i + 1 != points.size()) continue;
+        if ((at - last).manhattanLength() < 1.5 && i + 1 != points.size()) continue;
         line.append(at);
         last = at;
     }
@@ -138,15 +138,15 @@ void RaceMap::DrawTracks(QPainter& painter) const {
             if (m_highlight == i) continue;
             QColor colour = m_birds[i].colour;
             if (m_highlight) colour.setAlpha(90);  // the others step back behind the chosen bird
-            layer.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            layer.setPen(QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
             layer.drawPolyline(Thinned(view, m_world[i]));
         }
         if (m_highlight) {
             const RaceMapBird& bird = m_birds[*m_highlight];
-            layer.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            layer.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
             const QPolygonF line = Thinned(view, m_world[*m_highlight]);
             layer.drawPolyline(line);
-            layer.setPen(QPen(bird.colour, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            layer.setPen(QPen(bird.colour, 4, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
             layer.drawPolyline(line);
         }
         for (const RaceMapBird& bird : m_birds)
