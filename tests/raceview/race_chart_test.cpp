@@ -25,7 +25,7 @@
 namespace wing {
 namespace {
 
-WING_QT_TEST_ENVIRONMENT();
+// The program's one QApplication is registered in race_table_test.cpp.
 
 using test::TempFolder;
 
