@@ -219,8 +219,9 @@ RaceWindow::RaceWindow(Race race, std::filesystem::path raceFolder, const Config
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(left);
     split->addWidget(right);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({760, 640});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(split, 1);
     layout->addWidget(p.note);
