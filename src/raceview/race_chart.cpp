@@ -12,6 +12,7 @@
 #include <QtCharts/QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "flightview/picture.h"
@@ -58,6 +59,42 @@ private:
     std::function<void(QPoint)> m_pressed;
     std::function<void(int)> m_stepped;
 };
+
+// The line's points with those that lie within `tolerance` of the line through their
+// neighbours left out (Douglas-Peucker, x and y each scaled to the axis's span): a bird's
+// 2048 fixes drawn as the few dozen its shape needs, the same on the screen to a pixel.
+QList<QPointF> Thinned(const QList<QPointF>& points, double xSpan, double ySpan, double tolerance) {
+    const qsizetype n = points.size();
+    if (n < 3 || xSpan <= 0 || ySpan <= 0) return points;
+    std::vector<bool> keep(static_cast<std::size_t>(n), false);
+    keep.front() = keep.back() = true;
+    std::vector<std::pair<qsizetype, qsizetype>> stack{{0, n - 1}};
+    while (!stack.empty()) {
+        const auto [first, last] = stack.back();
+        stack.pop_back();
+        const double ax = points[first].x() / xSpan, ay = points[first].y() / ySpan;
+        const double dx = points[last].x() / xSpan - ax, dy = points[last].y() / ySpan - ay;
+        const double length = std::hypot(dx, dy);
+        double farthest = 0;
+        qsizetype at = -1;
+        for (qsizetype i = first + 1; i < last; ++i) {
+            const double px = points[i].x() / xSpan - ax, py = points[i].y() / ySpan - ay;
+            const double d = length > 0 ? std::abs(px * dy - py * dx) / length : std::hypot(px, py);
+            if (d > farthest) farthest = d, at = i;
+        }
+        if (at < 0 || farthest <= tolerance) continue;
+        keep[static_cast<std::size_t>(at)] = true;
+        stack.push_back({first, at});
+        stack.push_back({at, last});
+    }
+    QList<QPointF> out;
+    for (qsizetype i = 0; i < n; ++i)
+        if (keep[static_cast<std::size_t>(i)]) out.append(points[i]);
+    return out;
+}
+
+// What thinning may move a point, as a share of the axes: under a pixel on a chart 2000 wide.
+constexpr double kThinning = 0.0005;
 
 QPen LinePen(QColor colour, double width) {
     QPen pen(colour, width);
@@ -187,17 +224,17 @@ void RaceDistanceChart::SetReplay(const RaceReplay& replay, const std::vector<QC
     chart->addAxis(km, Qt::AlignLeft);
 
     double most = 1;
+    std::vector<QList<QPointF>> pointsOf(replay.BirdCount());
     for (std::size_t bird = 0; bird < replay.BirdCount(); ++bird) {
-        const auto series = replay.DistanceSeries(bird);
-        if (series.empty()) continue;
-        QList<QPointF> points;
-        points.reserve(static_cast<qsizetype>(series.size()));
-        for (const auto& [t, metres] : series) {
-            points.append(QPointF((t - p.start) / 3600, metres / 1000));
+        for (const auto& [t, metres] : replay.DistanceSeries(bird)) {
+            pointsOf[bird].append(QPointF((t - p.start) / 3600, metres / 1000));
             most = std::max(most, metres / 1000);
         }
+    }
+    for (std::size_t bird = 0; bird < replay.BirdCount(); ++bird) {
+        if (pointsOf[bird].isEmpty()) continue;
         auto* line = new QLineSeries();
-        line->replace(points);
+        line->replace(Thinned(pointsOf[bird], (p.end - p.start) / 3600, most, kThinning));
         line->setName(bird < names.size() ? names[bird] : QString::number(bird + 1));
         chart->addSeries(line);
         line->attachAxis(hours);

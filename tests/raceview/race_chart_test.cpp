@@ -71,12 +71,32 @@ TEST(RaceDistanceChart, EachJudgedBirdsLineIsTheReplaysDistanceStillToFly) {
         QLineSeries* line = LineNamed(chart, r.names[bird]);
         ASSERT_NE(line, nullptr) << bird;
         EXPECT_EQ(line->pen().color(), r.colours[bird]);
-        const auto expected = r.replay.DistanceSeries(bird);
-        const QList<QPointF> points = line->points();
-        ASSERT_EQ(points.size(), static_cast<qsizetype>(expected.size())) << bird;
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            EXPECT_NEAR(points[i].x(), (expected[i].first - r.replay.Start()) / 3600, 1e-9);
-            EXPECT_NEAR(points[i].y(), expected[i].second / 1000, 1e-9);
+        // Drawn: points of the series, in order, its first and last among them, and every
+        // point left out within a pixel of a chart 2000 wide of the line drawn past it.
+        std::vector<QPointF> expected;
+        for (const auto& [t, metres] : r.replay.DistanceSeries(bird))
+            expected.emplace_back((t - r.replay.Start()) / 3600, metres / 1000);
+        const QList<QPointF> drawn = line->points();
+        ASSERT_GE(drawn.size(), 2) << bird;
+        std::vector<std::size_t> at;  // the index in `expected` of each drawn point
+        for (const QPointF& d : drawn) {
+            std::size_t i = at.empty() ? 0 : at.back() + 1;
+            while (i < expected.size() && expected[i] != d) ++i;
+            ASSERT_LT(i, expected.size()) << "bird " << bird << ": a point drawn that is not the series'";
+            at.push_back(i);
+        }
+        EXPECT_EQ(at.front(), 0u);
+        EXPECT_EQ(at.back(), expected.size() - 1);
+        const double xSpan = (r.replay.End() - r.replay.Start()) / 3600, ySpan = 12.0;
+        for (std::size_t k = 0; k + 1 < at.size(); ++k) {
+            const QPointF a(expected[at[k]].x() / xSpan, expected[at[k]].y() / ySpan);
+            const QPointF b(expected[at[k + 1]].x() / xSpan, expected[at[k + 1]].y() / ySpan);
+            for (std::size_t i = at[k] + 1; i < at[k + 1]; ++i) {
+                const QPointF q(expected[i].x() / xSpan, expected[i].y() / ySpan);
+                const QPointF ab = b - a, aq = q - a;
+                const double off = std::abs(ab.x() * aq.y() - ab.y() * aq.x()) / std::hypot(ab.x(), ab.y());
+                EXPECT_LE(off, 0.0005 + 1e-9) << "bird " << bird << " point " << i;
+            }
         }
     }
     // The birds that arrived end at zero; the one that stopped short does not.
