@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <variant>
 
+#include "export/file_output.h"
 #include "race/judgement.h"
 #include "race/replay.h"
 #include "settings/config.h"
@@ -26,6 +29,7 @@ public:
     // bird that could not be judged is named in the table and the others are shown.
     RaceWindow(Race race, std::filesystem::path raceFolder, const Config& config, unsigned langId,
                QWidget* parent = nullptr);
+    ~RaceWindow() override;  // out of line: Parts is complete only in race_window.cpp
     // A race file: the window, or the message saying why the file cannot be read.
     static std::variant<RaceWindow*, std::string> OpenFile(const std::filesystem::path& raceFile,
                                                             const Config& config, unsigned langId,
@@ -47,6 +51,10 @@ public:
     // Highlights a bird (an index into Judgement().birds) on the map, in the chart and table.
     void SelectBird(std::optional<std::size_t> bird);
 
+    // The map as a picture at the replay time (.png, .svg), or the result sheet (.pdf,
+    // .html), by the name's ending; the failure, if any.
+    std::optional<ExportFailure> Save(const std::filesystem::path& path) const;
+
     RaceMap& Map() const;
     RaceDistanceChart& Chart() const;
     RaceResultsTable& Table() const;
@@ -57,6 +65,10 @@ Q_SIGNALS:
     void FlightWanted(std::size_t bird);
 
 private:
+    void Tick();
+    void OpenFlight(std::size_t bird);
+    void SaveWithDialog(QWidget* picture, const QString& suffix, const QString& filter);
+
     struct Parts;
     std::unique_ptr<Parts> m_parts;
 };

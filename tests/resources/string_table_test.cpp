@@ -72,6 +72,8 @@ const std::pair<unsigned, unsigned> kRangesInUse[] = {
     {IDS_FIRST, IDS_LAST_OWN},
     {IDS_RACE_FILE_FIRST, IDS_RACE_FILE_LAST},
     {IDS_RACE_FIRST, IDS_RACE_LAST},
+    {IDS_RACEWIN_FIRST, IDS_RACEWIN_LAST},
+    {IDS_RACE_PARTS_FIRST, IDS_RACE_PARTS_LAST},
 };
 
 TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
