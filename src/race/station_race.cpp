@@ -46,7 +46,7 @@ std::vector<ArchiveEntry> ArchivesOfDay(const ArchiveListing& listing, std::int6
     return out;
 }
 
-RaceEntry StationBird(const std::wstring& serial, const fs::path& archive, const RaceLoft& loft, const fs::path& raceFile) {
+RaceEntry LoggerBird(const std::wstring& serial, const fs::path& archive, const RaceLoft& loft, const fs::path& raceFile) {
     RaceEntry entry;
     entry.name = ToUtf8(serial);
     entry.loft = loft;

@@ -22,9 +22,9 @@ std::filesystem::path StationRaceFile(const std::filesystem::path& folder, std::
 // station read that day before its release was entered.
 std::vector<ArchiveEntry> ArchivesOfDay(const ArchiveListing& listing, std::int64_t utc, const TimeZone& zone);
 
-// A bird as the station's race keeps it: the logger's serial number for its name, the
-// station's loft, and its archive (relative to the race file when it lies beside it).
-RaceEntry StationBird(const std::wstring& serial, const std::filesystem::path& archive, const RaceLoft& loft,
+// A bird read from a logger of ours as a race keeps it: the logger's serial number for its
+// name, its loft, and its archive (relative to the race file when it lies beside it).
+RaceEntry LoggerBird(const std::wstring& serial, const std::filesystem::path& archive, const RaceLoft& loft,
                       const std::filesystem::path& raceFile);
 
 // Gives the day's race the release, name, zone and rules of `release`: the file already

@@ -68,8 +68,8 @@ TEST(StationRace, TheDaysArchivesAreThoseDownloadedThatLocalDayOldestFirst) {
 TEST(StationRace, TheReleaseMakesTheDaysRaceWithTheBirdsReadSoFar) {
     test::TempFolder dir;
     const fs::path file = dir.Path() / "races" / "station-2026-06-13.json";
-    const RaceEntry a = StationBird(L"WGA", dir.Path() / "archive" / "WGA" / "1.wing", kLoft, file);
-    const RaceEntry b = StationBird(L"WGB", dir.Path() / "archive" / "WGB" / "1.wing", kLoft, file);
+    const RaceEntry a = LoggerBird(L"WGA", dir.Path() / "archive" / "WGA" / "1.wing", kLoft, file);
+    const RaceEntry b = LoggerBird(L"WGB", dir.Path() / "archive" / "WGB" / "1.wing", kLoft, file);
     EXPECT_EQ(a.name, "WGA");
     EXPECT_EQ(a.loft, kLoft);
     EXPECT_EQ(a.track, dir.Path() / "archive" / "WGA" / "1.wing");
@@ -86,7 +86,7 @@ TEST(StationRace, TheReleaseMakesTheDaysRaceWithTheBirdsReadSoFar) {
 TEST(StationRace, ReleasingAgainKeepsTheBirdsAndWhatTheClubAddedToTheFile) {
     test::TempFolder dir;
     const fs::path file = dir.Path() / "station-2026-06-13.json";
-    const RaceEntry a = StationBird(L"WGA", dir.Path() / "a.wing", kLoft, file);
+    const RaceEntry a = LoggerBird(L"WGA", dir.Path() / "a.wing", kLoft, file);
     ASSERT_EQ(SetStationRelease(file, Release(), {a}), "");
     // The club gave the bird its ring by hand and a key of its own.
     Race edited = Read(file);
@@ -95,7 +95,7 @@ TEST(StationRace, ReleasingAgainKeepsTheBirdsAndWhatTheClubAddedToTheFile) {
     text.insert(text.rfind('}'), ",\"club\":\"De Duif\"");
     WriteText(file, text);
 
-    const RaceEntry b = StationBird(L"WGB", dir.Path() / "b.wing", kLoft, file);
+    const RaceEntry b = LoggerBird(L"WGB", dir.Path() / "b.wing", kLoft, file);
     Race corrected = Release("Saturday, corrected");
     corrected.releaseTime = kRelease + 600;
     ASSERT_EQ(SetStationRelease(file, corrected, {a, b}), "");
@@ -113,13 +113,13 @@ TEST(StationRace, EachBirdIsAddedOnceWhateverPathNamesItsTrack) {
     const fs::path file = dir.Path() / "station-2026-06-13.json";
     ASSERT_EQ(SetStationRelease(file, Release(), {}), "");
     WriteText(dir.Path() / "a.wing", "");
-    const RaceEntry a = StationBird(L"WGA", dir.Path() / "a.wing", kLoft, file);
+    const RaceEntry a = LoggerBird(L"WGA", dir.Path() / "a.wing", kLoft, file);
     EXPECT_EQ(a.track, fs::path("a.wing"));  // beside the race file: kept relative
     ASSERT_EQ(AddStationBird(file, a), "");
     RaceEntry again = a;
     again.track = dir.Path() / "." / "a.wing";
     ASSERT_EQ(AddStationBird(file, again), "");
-    const RaceEntry b = StationBird(L"WGB", dir.Path() / "b.wing", kLoft, file);
+    const RaceEntry b = LoggerBird(L"WGB", dir.Path() / "b.wing", kLoft, file);
     ASSERT_EQ(AddStationBird(file, b), "");
     EXPECT_EQ(Read(file).entries, (std::vector<RaceEntry>{a, b}));
 }
@@ -127,7 +127,7 @@ TEST(StationRace, EachBirdIsAddedOnceWhateverPathNamesItsTrack) {
 TEST(StationRace, AFileThatCannotTakeTheBirdIsLeftAsItWasAndSaysWhy) {
     test::TempFolder dir;
     const fs::path file = dir.Path() / "station-2026-06-13.json";
-    const RaceEntry a = StationBird(L"WGA", dir.Path() / "a.wing", kLoft, file);
+    const RaceEntry a = LoggerBird(L"WGA", dir.Path() / "a.wing", kLoft, file);
 
     // No release entered yet: no race to add to, and none is made.
     EXPECT_NE(AddStationBird(file, a), "");
@@ -144,7 +144,7 @@ TEST(StationRace, AFileThatCannotTakeTheBirdIsLeftAsItWasAndSaysWhy) {
     const fs::path good = other.Path() / "station-2026-06-13.json";
     ASSERT_EQ(SetStationRelease(good, Release(), {a}), "");
     const std::string before = test::ReadWhole(good);
-    EXPECT_NE(AddStationBird(good, StationBird(L"WGB", other.Path() / "b.wing", RaceLoft{}, good)), "");
+    EXPECT_NE(AddStationBird(good, LoggerBird(L"WGB", other.Path() / "b.wing", RaceLoft{}, good)), "");
     EXPECT_EQ(test::ReadWhole(good), before);
 }
 

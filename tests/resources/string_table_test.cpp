@@ -72,6 +72,7 @@ const std::pair<unsigned, unsigned> kRangesInUse[] = {
     {IDS_FIRST, IDS_LAST_OWN},
     {IDS_RACE_FILE_FIRST, IDS_RACE_FILE_LAST},
     {IDS_RACE_FIRST, IDS_RACE_LAST},
+    {IDS_RACEOPEN_FIRST, IDS_RACEOPEN_LAST},
 };
 
 TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {
