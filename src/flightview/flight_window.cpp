@@ -1,6 +1,5 @@
 #include "flightview/flight_window.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
@@ -13,12 +12,12 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QVBoxLayout>
-#include <QtSvg/QSvgGenerator>
 
 #include <fstream>
 
 #include "flightview/flight_chart.h"
 #include "flightview/flight_map.h"
+#include "flightview/picture.h"
 #include "export/file_output.h"
 #include "export/save_worker.h"
 #include "framework/qt_text.h"
@@ -63,33 +62,6 @@ QString Duration(std::int64_t seconds) {
         .arg(seconds / 3600)
         .arg((seconds / 60) % 60, 2, 10, QChar('0'))
         .arg(seconds % 60, 2, 10, QChar('0'));
-}
-
-// The widget drawn as an SVG document or a PNG image, in memory.
-QByteArray Picture(QWidget* widget, bool svg) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (svg) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(widget->size());
-        generator.setViewBox(QRect(QPoint(0, 0), widget->size()));
-        QPainter painter(&generator);
-        widget->render(&painter);
-    } else {
-        widget->grab().toImage().save(&buffer, "PNG");
-    }
-    return bytes;
-}
-
-std::optional<ExportFailure> WritePicture(QWidget* widget, const std::filesystem::path& path) {
-    const QByteArray bytes = Picture(widget, path.extension() == ".svg");
-    std::string why;
-    if (bytes.isEmpty()) why = "nothing was drawn";
-    if (why.empty() && ReplaceFileContents(path, std::string_view(bytes.constData(), bytes.size()), &why))
-        return std::nullopt;
-    return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
 }
 
 QString Km(double metres) { return QString::number(metres / 1000.0, 'f', 3) + " km"; }
@@ -298,17 +270,17 @@ void FlightWindow::SaveWithDialog(QWidget* what, const QString& suffix) {
     const QString path = QFileDialog::getSaveFileName(this, windowTitle(), base + ".png",
                                                       QStringLiteral("PNG (*.png);;SVG (*.svg)"));
     if (path.isEmpty()) return;
-    if (auto failure = WritePicture(what, std::filesystem::path(path.toStdString())))
+    if (auto failure = SaveWidgetPicture(*what, std::filesystem::path(path.toStdString())))
         ShowMessageBox(FromQString(Text(IDS_FLIGHT_NOT_SAVED)) + L"\n" + failure->path + L"\n" + failure->reason, L"",
                        MB_OK | MB_ICONWARNING);
 }
 
 std::optional<ExportFailure> FlightWindow::SaveMap(const std::filesystem::path& path) const {
-    return WritePicture(m_map, path);
+    return SaveWidgetPicture(*m_map, path);
 }
 
 std::optional<ExportFailure> FlightWindow::SaveChart(const std::filesystem::path& path) const {
-    return WritePicture(m_chart, path);
+    return SaveWidgetPicture(*m_chart, path);
 }
 
 QString FlightWindow::FlightListHeader() {

@@ -32,18 +32,15 @@ double Distance(const GeoPoint& a, const GeoPoint& b) {
     return metres;
 }
 
-// A good fix of the flight: AnalyseFlight's flag is Ok and it lies between the release
-// and the arrival (or the track's end).
-struct Fix {
-    std::int64_t time = 0;
-    GeoPoint point;
-};
+using Fix = JudgedFix;
 
+// Records beyond the flags (cut at the race's last day) are not looked at.
 std::vector<Fix> FlightFixes(const CLogRecordList& records, const FlightSummary& flight, std::int64_t release) {
     std::vector<Fix> fixes;
-    const std::size_t end = flight.arrival ? static_cast<std::size_t>(flight.arrival->recordIndex) + 1 : records.size();
+    const std::size_t end = std::min(flight.arrival ? static_cast<std::size_t>(flight.arrival->recordIndex) + 1 : records.size(),
+                                     std::min(records.size(), flight.flags.size()));
     fixes.reserve(end);
-    for (std::size_t i = 0; i < end && i < flight.flags.size(); ++i) {
+    for (std::size_t i = 0; i < end; ++i) {
         const CLogRecord& r = records[i];
         if (flight.flags[i] == PointFlag::Ok && r.time >= release)
             fixes.push_back({r.time, {r.LatitudeDegrees(), r.LongitudeDegrees()}});
@@ -189,6 +186,11 @@ long long RankedVelocity(const RaceRules& rules, const BirdResult& bird) {
 }
 
 }  // namespace
+
+std::vector<JudgedFix> JudgedFixes(const CLogRecordList& records, const BirdResult& bird, std::int64_t release) {
+    if (!bird.problem.empty()) return {};
+    return FlightFixes(records, bird.flight, release);
+}
 
 std::string EntryLabel(const Race& race, std::size_t entry) {
     std::string label = "entry " + std::to_string(entry + 1);
@@ -370,7 +372,8 @@ BirdResult JudgeEntry(const Race& race, std::size_t i, const std::vector<LoftEnt
 
 }  // namespace
 
-RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts, const std::filesystem::path& raceFolder) {
+RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts, const std::filesystem::path& raceFolder,
+                        std::vector<CLogRecordList>* tracksOut) {
     RaceJudgement judgement;
     judgement.race = race;
     const std::size_t n = race.entries.size();
@@ -397,6 +400,11 @@ RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts, c
         work();
     }
     RankRace(judgement, tracks);
+    if (tracksOut != nullptr) {
+        tracksOut->clear();
+        tracksOut->reserve(n);
+        for (const BirdResult& bird : judgement.birds) tracksOut->push_back(std::move(tracks[bird.entry]));
+    }
     return judgement;
 }
 

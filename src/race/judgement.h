@@ -75,9 +75,19 @@ BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft,
 
 // The whole race: each track read (relative paths from `raceFolder`), each loft resolved
 // (a name through `lofts`, the settings' lofts), each bird judged, then the ranking and
-// behind-the-winner figures.
+// behind-the-winner figures. `tracks`, when given, receives the records each bird was
+// judged from, in the judgement's bird order (empty for a bird whose track was not read).
 RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts,
-                        const std::filesystem::path& raceFolder);
+                        const std::filesystem::path& raceFolder, std::vector<CLogRecordList>* tracks = nullptr);
+
+// A good fix of a judged flight: AnalyseFlight's flag is Ok and it lies between the
+// release and the arrival (or the track's end).
+struct JudgedFix {
+    std::int64_t time = 0;  // UTC seconds
+    GeoPoint point;
+};
+// The good fixes of `bird`'s flight, from the records it was judged from.
+std::vector<JudgedFix> JudgedFixes(const CLogRecordList& records, const BirdResult& bird, std::int64_t release);
 
 // The ranking, then where each bird was when the winner arrived, over birds judged one by
 // one: tracks[i] holds the records birds[i] was judged from.

@@ -26,6 +26,12 @@ public:
     // tracks[i] holds the records judgement.birds[i] was judged from (empty for a bird that
     // could not be judged). Only the fixes AnalyseFlight found good are used.
     RaceReplay(const RaceJudgement& judgement, const std::vector<CLogRecordList>& tracks);
+    // Out of line: Bird is complete only in replay.cpp.
+    RaceReplay(const RaceReplay&);
+    RaceReplay(RaceReplay&&) noexcept;
+    RaceReplay& operator=(const RaceReplay&);
+    RaceReplay& operator=(RaceReplay&&) noexcept;
+    ~RaceReplay();
 
     std::size_t BirdCount() const;
     double Start() const;  // the release

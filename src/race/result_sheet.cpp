@@ -58,14 +58,7 @@ std::string DeadTimeWords(const DeadTimeRule& rule, unsigned langId) {
     return {};
 }
 
-// A column of the CSV and the sheet: its title and a bird's cell; `number` aligns it right
-// on the sheet.
-struct Column {
-    std::string title;
-    std::function<std::string(const BirdResult&)> cell;
-    bool number = true;
-    bool onSheet = true;
-};
+using Column = RaceResultColumn;
 
 std::vector<Column> Columns(const RaceJudgement& j, unsigned langId, const TimeZone& zone) {
     const RaceRules& rules = j.race.rules;
@@ -75,7 +68,8 @@ std::vector<Column> Columns(const RaceJudgement& j, unsigned langId, const TimeZ
     };
     auto judged = [](const BirdResult& b) { return b.problem.empty(); };
     auto km = [](std::optional<double> metres) { return metres ? Fixed(*metres / 1000, 3) : std::string(); };
-    auto t = [&](unsigned id) { return Text(langId, id); };
+    // The cells are called after this returns: the language is held by value.
+    auto t = [langId](unsigned id) { return Text(langId, id); };
     return {
         {t(IDS_RACE_COL_RANK), [](const BirdResult& b) { return b.rank > 0 ? std::to_string(b.rank) : std::string(); }},
         {t(IDS_RACE_COL_RING), [=](const BirdResult& b) { return entry(b).ring; }, false},
@@ -211,6 +205,10 @@ table.birds tr.problem td { color: #900; }
 
 }  // namespace
 
+std::vector<RaceResultColumn> RaceResultColumns(const RaceJudgement& judgement, unsigned langId) {
+    return Columns(judgement, langId, ZoneOf(judgement));
+}
+
 std::string RaceResultCsv(const RaceJudgement& judgement, unsigned langId) {
     ScopedCNumeric numeric;
     const TimeZone zone = ZoneOf(judgement);
@@ -340,6 +338,13 @@ std::string ReadBackProblem(const std::filesystem::path& path, std::string_view 
 
 }  // namespace
 
+std::optional<ExportFailure> WriteResultFile(const std::filesystem::path& path, std::string_view data) {
+    std::string why;
+    if (ReplaceFileContents(path, data, &why)) why = ReadBackProblem(path, data);
+    if (why.empty()) return std::nullopt;
+    return ExportFailure{FromLocale8(path.string()), FromLocale8(why)};
+}
+
 RaceResultFiles WriteRaceResults(const RaceJudgement& judgement, const std::filesystem::path& folder,
                                  const std::string& stem, const RaceResultFormats& formats, unsigned langId) {
     RaceResultFiles out;
@@ -347,10 +352,8 @@ RaceResultFiles WriteRaceResults(const RaceJudgement& judgement, const std::file
     std::filesystem::create_directories(folder, ec);
     auto write = [&](const char* extension, const std::string& data) {
         const std::filesystem::path path = folder / (stem + "-results." + extension);
-        std::string why;
-        if (ReplaceFileContents(path, data, &why)) why = ReadBackProblem(path, data);
-        if (why.empty()) out.written.push_back(path);
-        else out.notWritten.push_back({FromLocale8(path.string()), FromLocale8(why)});
+        if (auto failure = WriteResultFile(path, data)) out.notWritten.push_back(std::move(*failure));
+        else out.written.push_back(path);
     };
     if (formats.csv) write("csv", RaceResultCsv(judgement, langId));
     if (formats.html) write("html", RaceResultHtml(judgement, langId));

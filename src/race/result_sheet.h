@@ -4,13 +4,27 @@
 // figure from the judgement.
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "export/file_output.h"
 #include "race/judgement.h"
 
 namespace wing {
+
+// A column of the CSV and the sheet: its title (in the interface's language) and a bird's
+// cell; `number` aligns it right on the sheet; the track's column is left off the sheet.
+// The cells refer to the judgement, which must outlive them.
+struct RaceResultColumn {
+    std::string title;
+    std::function<std::string(const BirdResult&)> cell;
+    bool number = true;
+    bool onSheet = true;
+};
+std::vector<RaceResultColumn> RaceResultColumns(const RaceJudgement& judgement, unsigned langId);
 
 std::string RaceResultCsv(const RaceJudgement& judgement, unsigned langId);
 std::string RaceResultHtml(const RaceJudgement& judgement, unsigned langId);
@@ -27,6 +41,10 @@ struct RaceResultFiles {
     std::vector<std::filesystem::path> written;  // in place and read back as written
     std::vector<ExportFailure> notWritten;
 };
+
+// Writes one result file under a temporary name, renames it into place and reads it back;
+// the failure, if any.
+std::optional<ExportFailure> WriteResultFile(const std::filesystem::path& path, std::string_view data);
 
 // The files <stem>-results.csv, .html and .json in `folder` (created when missing), each
 // written under a temporary name, renamed into place and read back.

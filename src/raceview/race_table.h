@@ -5,8 +5,11 @@
 
 #include <QTableView>
 
+#include <filesystem>
 #include <optional>
+#include <vector>
 
+#include "export/file_output.h"
 #include "race/judgement.h"
 
 namespace wing {

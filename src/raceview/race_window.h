@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <variant>
 
 #include "race/judgement.h"
 #include "race/replay.h"
@@ -26,6 +28,7 @@ public:
     // bird that could not be judged is named in the table and the others are shown.
     RaceWindow(Race race, std::filesystem::path raceFolder, const Config& config, unsigned langId,
                QWidget* parent = nullptr);
+    ~RaceWindow() override;  // out of line: Parts is complete only in race_window.cpp
     // A race file: the window, or the message saying why the file cannot be read.
     static std::variant<RaceWindow*, std::string> OpenFile(const std::filesystem::path& raceFile,
                                                             const Config& config, unsigned langId,

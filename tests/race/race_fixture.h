@@ -9,6 +9,8 @@
 #include <GeographicLib/GeodesicLine.hpp>
 
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -88,6 +90,21 @@ struct TrackBuilder {
         return *this;
     }
 };
+
+// The records as a GPX 1.1 track, as another logger would write them.
+inline std::string GpxOf(const CLogRecordList& records) {
+    std::string gpx = "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" "
+                      "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>";
+    for (const CLogRecord& r : records) {
+        const std::time_t t = r.time;
+        char when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&t));
+        char point[96];
+        std::snprintf(point, sizeof point, "<trkpt lat=\"%.7f\" lon=\"%.7f\">", r.LatitudeDegrees(), r.LongitudeDegrees());
+        gpx += std::string(point) + "<time>" + when + "</time></trkpt>";
+    }
+    return gpx + "</trkseg></trk></gpx>";
+}
 
 inline Race OneBirdRace(const GeoPoint& release, std::int64_t time, const std::string& ring = "TW-0001") {
     Race race;

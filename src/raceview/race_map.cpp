@@ -1,0 +1,1 @@
+#include "raceview/race_map.h"
