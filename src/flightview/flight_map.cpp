@@ -9,14 +9,25 @@
 #include <cmath>
 
 namespace wing {
-namespace {
 
-const QColor kFlagged(170, 170, 170);
-const QColor kRelease(0, 128, 0);
-const QColor kLoft(200, 0, 0);
-const QColor kRest(230, 130, 0);
+void DrawPin(QPainter& painter, const QPointF& at, const QColor& colour, const QString& label) {
+    QPainterPath path;
+    path.moveTo(at);
+    path.lineTo(at + QPointF(-6, -14));
+    path.arcTo(QRectF(at.x() - 7, at.y() - 24, 14, 14), 200, -220);
+    path.closeSubpath();
+    painter.setPen(QPen(colour.darker(), 1));
+    painter.setBrush(colour);
+    painter.drawPath(path);
+    painter.setPen(colour.darker());
+    painter.drawText(at + QPointF(9, -12), label);
+}
 
-}  // namespace
+void DrawRestRing(QPainter& painter, const QPointF& at) {
+    painter.setPen(QPen(kRestRing, 2));
+    painter.setBrush(QColor(kRestRing.red(), kRestRing.green(), kRestRing.blue(), 60));
+    painter.drawEllipse(at, 9, 9);
+}
 
 QColor SpeedColour(double speed, double maxSpeed) {
     const double t = maxSpeed > 0 ? std::clamp(speed / maxSpeed, 0.0, 1.0) : 0;
@@ -85,7 +96,7 @@ void FlightMap::DrawTrack(QPainter& painter) const {
     }
     // Points left out of the figures, shown so the fancier sees what was set aside.
     painter.setPen(Qt::NoPen);
-    painter.setBrush(kFlagged);
+    painter.setBrush(kFlaggedPoint);
     for (const auto& p : m_data.track)
         if (p.flagged && IsValidPoint(p.where) && (p.where.lat != 0 || p.where.lon != 0))
             painter.drawEllipse(ScreenOf(p.where), 3, 3);
@@ -99,26 +110,11 @@ void FlightMap::DrawTrack(QPainter& painter) const {
 void FlightMap::DrawMarks(QPainter& painter) const {
     for (const auto& rest : m_data.rests) {
         const QPointF at = ScreenOf(rest.where);
-        painter.setPen(QPen(kRest, 2));
-        painter.setBrush(QColor(kRest.red(), kRest.green(), kRest.blue(), 60));
-        painter.drawEllipse(at, 9, 9);
+        DrawRestRing(painter, at);
         painter.drawText(at + QPointF(11, 4), QString::number(rest.durationSeconds / 60) + " min");
     }
-    auto pin = [&](const GeoPoint& where, const QColor& colour, const QString& label) {
-        const QPointF at = ScreenOf(where);
-        QPainterPath path;
-        path.moveTo(at);
-        path.lineTo(at + QPointF(-6, -14));
-        path.arcTo(QRectF(at.x() - 7, at.y() - 24, 14, 14), 200, -220);
-        path.closeSubpath();
-        painter.setPen(QPen(colour.darker(), 1));
-        painter.setBrush(colour);
-        painter.drawPath(path);
-        painter.setPen(colour.darker());
-        painter.drawText(at + QPointF(9, -12), label);
-    };
-    if (m_data.release) pin(*m_data.release, kRelease, QStringLiteral("R"));
-    if (m_data.loft) pin(*m_data.loft, kLoft, QStringLiteral("L"));
+    if (m_data.release) DrawPin(painter, ScreenOf(*m_data.release), kReleasePin, QStringLiteral("R"));
+    if (m_data.loft) DrawPin(painter, ScreenOf(*m_data.loft), kLoftPin, QStringLiteral("L"));
 }
 
 void FlightMap::mouseMoveEvent(QMouseEvent* e) {

@@ -3,6 +3,9 @@
 // and the loft as pins, the rests as rings, drawn over the tiles of the shared map widget.
 // A double click fits the flight; so does a resize until the user has zoomed or panned.
 
+#include <QColor>
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -59,6 +62,16 @@ private:
     double m_maxSpeed = 1;
     int m_highlight = -1;
 };
+
+// The marks every map of flights shares: points left out greyed, the release green, the
+// loft red, rests as orange rings.
+inline const QColor kFlaggedPoint(170, 170, 170);
+inline const QColor kReleasePin(0, 128, 0);
+inline const QColor kLoftPin(200, 0, 0);
+inline const QColor kRestRing(230, 130, 0);
+// A pin standing on `at`, with a label beside its head.
+void DrawPin(QPainter& painter, const QPointF& at, const QColor& colour, const QString& label);
+void DrawRestRing(QPainter& painter, const QPointF& at);
 
 // The colour of a speed on a scale from slow (blue) to the flight's fastest (red).
 QColor SpeedColour(double speed, double maxSpeed);

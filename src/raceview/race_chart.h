@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,7 @@ class RaceDistanceChart : public QWidget {
     Q_OBJECT
 public:
     RaceDistanceChart(unsigned langId, QWidget* parent = nullptr);
+    ~RaceDistanceChart() override;
     // One line per bird of the replay (none for a bird that could not be judged), in
     // colours[i]; `names[i]` for the legend and accessible text.
     void SetReplay(const RaceReplay& replay, const std::vector<QColor>& colours, const std::vector<QString>& names);
@@ -28,6 +30,10 @@ public:
 
 Q_SIGNALS:
     void TimeChosen(double t);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
 };
 
 }  // namespace wing

@@ -1,1 +1,218 @@
 #include "raceview/race_map.h"
+
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+
+#include "flightview/flight_map.h"
+
+namespace wing {
+namespace {
+
+QPolygonF Projected(const MapView& map, const std::vector<GeoPoint>& points) {
+    QPolygonF line;
+    line.reserve(static_cast<qsizetype>(points.size()));
+    for (const GeoPoint& p : points) line.append(map.ScreenOf(p));
+    return line;
+}
+
+}  // namespace
+
+std::vector<QColor> BirdColours(std::size_t n) {
+    std::vector<QColor> colours;
+    colours.reserve(n);
+    // Hues a golden angle apart stay apart however many birds there are; every third one
+    // darker, so neighbours differ in brightness as well.
+    for (std::size_t i = 0; i < n; ++i) {
+        const double hue = std::fmod(static_cast<double>(i) * 0.618033988749895, 1.0);
+        colours.push_back(QColor::fromHsvF(static_cast<float>(hue), 0.85f, i % 3 == 2 ? 0.6f : 0.85f));
+    }
+    return colours;
+}
+
+RaceMap::RaceMap(TileSourceOptions tiles, unsigned langId, QWidget* parent) : MapView(std::move(tiles), langId, parent) {}
+
+void RaceMap::SetRace(const RaceReplay& replay, std::vector<RaceMapBird> birds) {
+    m_replay = &replay;
+    m_birds = std::move(birds);
+    m_time = replay.Start();
+    m_highlight.reset();
+    m_tracksKey.clear();
+    SetUserMoved(false);
+    FitToRace();
+}
+
+void RaceMap::FitToRace() {
+    std::vector<GeoPoint> points;
+    if (m_replay) points.push_back(m_replay->ReleasePoint());
+    for (const RaceMapBird& bird : m_birds) {
+        points.insert(points.end(), bird.track.begin(), bird.track.end());
+        if (bird.loft) points.push_back(*bird.loft);
+    }
+    if (points.empty()) points.push_back({0, 0});
+    FitTo(points, 40, 15);
+}
+
+void RaceMap::SetReplayTime(double t) {
+    m_time = t;
+    if (m_follow) FollowLeader();
+    update();
+}
+
+void RaceMap::SetFollowLeader(bool follow) {
+    m_follow = follow;
+    if (m_follow) FollowLeader();
+    update();
+}
+
+void RaceMap::FollowLeader() {
+    if (!m_replay) return;
+    if (const auto leader = m_replay->LeaderAt(m_time)) SetView(m_replay->PositionAt(*leader, m_time), Viewport().Zoom());
+}
+
+void RaceMap::Highlight(std::optional<std::size_t> bird) {
+    if (bird && *bird >= m_birds.size()) bird.reset();
+    if (bird == m_highlight) return;
+    m_highlight = bird;
+    m_tracksKey.clear();
+    update();
+}
+
+QPointF RaceMap::MarkerAt(std::size_t bird) const {
+    if (!m_replay || bird >= m_replay->BirdCount()) return {};
+    return ScreenOf(m_replay->PositionAt(bird, m_time));
+}
+
+void RaceMap::DrawOverlay(QPainter& painter) const {
+    DrawTracks(painter);
+    DrawPins(painter);
+    DrawMarkers(painter);
+    DrawLegend(painter);
+}
+
+void RaceMap::DrawTracks(QPainter& painter) const {
+    const MapViewport& view = Viewport();
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("%1 %2 %3 %4x%5 %6")
+                            .arg(view.Centre().x, 0, 'g', 17)
+                            .arg(view.Centre().y, 0, 'g', 17)
+                            .arg(view.Zoom(), 0, 'g', 17)
+                            .arg(width())
+                            .arg(height())
+                            .arg(ratio);
+    if (key != m_tracksKey) {
+        m_tracks = QPixmap((QSizeF(size()) * ratio).toSize());
+        m_tracks.setDevicePixelRatio(ratio);
+        m_tracks.fill(Qt::transparent);
+        QPainter layer(&m_tracks);
+        layer.setRenderHint(QPainter::Antialiasing);
+        layer.setPen(Qt::NoPen);
+        layer.setBrush(kFlaggedPoint);
+        for (const RaceMapBird& bird : m_birds)
+            for (const GeoPoint& p : bird.flagged) layer.drawEllipse(ScreenOf(p), 2.5, 2.5);
+        for (std::size_t i = 0; i < m_birds.size(); ++i) {
+            if (m_highlight == i) continue;
+            QColor colour = m_birds[i].colour;
+            if (m_highlight) colour.setAlpha(90);  // the others step back behind the chosen bird
+            layer.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            layer.drawPolyline(Projected(*this, m_birds[i].track));
+        }
+        if (m_highlight) {
+            const RaceMapBird& bird = m_birds[*m_highlight];
+            layer.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            const QPolygonF line = Projected(*this, bird.track);
+            layer.drawPolyline(line);
+            layer.setPen(QPen(bird.colour, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            layer.drawPolyline(line);
+        }
+        for (const RaceMapBird& bird : m_birds)
+            for (const GeoPoint& rest : bird.rests) DrawRestRing(layer, ScreenOf(rest));
+        m_tracksKey = key;
+    }
+    painter.drawPixmap(0, 0, m_tracks);
+}
+
+void RaceMap::DrawPins(QPainter& painter) const {
+    if (!m_replay) return;
+    DrawPin(painter, ScreenOf(m_replay->ReleasePoint()), kReleasePin, QStringLiteral("R"));
+    std::vector<QPointF> drawn;
+    for (const RaceMapBird& bird : m_birds) {
+        if (!bird.loft) continue;
+        const QPointF at = ScreenOf(*bird.loft);
+        // Birds of one loft share its pin.
+        if (std::any_of(drawn.begin(), drawn.end(), [&](const QPointF& d) { return (d - at).manhattanLength() < 2; }))
+            continue;
+        drawn.push_back(at);
+        DrawPin(painter, at, kLoftPin, QString());
+    }
+}
+
+void RaceMap::DrawMarkers(QPainter& painter) const {
+    if (!m_replay) return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    const std::size_t n = std::min(m_birds.size(), m_replay->BirdCount());
+    auto draw = [&](std::size_t i) {
+        const RaceMapBird& bird = m_birds[i];
+        if (bird.track.empty()) return;  // a bird that could not be judged has no place
+        const bool chosen = m_highlight == i;
+        const QPointF at = MarkerAt(i);
+        if (m_replay->ArrivedBy(i, m_time)) {
+            // Home: on its loft, with its place.
+            painter.setPen(QPen(Qt::black, 1));
+            painter.setBrush(bird.colour);
+            painter.drawEllipse(at, chosen ? 9 : 7, chosen ? 9 : 7);
+            if (bird.rank > 0) {
+                painter.setPen(Qt::black);
+                painter.drawText(at + QPointF(10, 5), QString::number(bird.rank));
+            }
+            return;
+        }
+        painter.setPen(QPen(bird.colour, chosen ? 5 : 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(Projected(*this, m_replay->TailAt(i, m_time, kTailSeconds)));
+        painter.setPen(QPen(chosen ? Qt::black : Qt::white, chosen ? 2 : 1.5));
+        painter.setBrush(bird.colour);
+        painter.drawEllipse(at, chosen ? 8 : 6, chosen ? 8 : 6);
+    };
+    for (std::size_t i = 0; i < n; ++i)
+        if (m_highlight != i) draw(i);
+    if (m_highlight && *m_highlight < n) draw(*m_highlight);  // on top of the others
+}
+
+void RaceMap::DrawLegend(QPainter& painter) const {
+    if (m_birds.empty()) return;
+    const QFontMetrics metrics(font());
+    const int line = metrics.height() + 2;
+    // As many birds as fit above the scale bar; the rest are counted.
+    const int room = std::max(1, (height() - 60) / line - 1);
+    const int shown = std::min<int>(static_cast<int>(m_birds.size()), room);
+    const bool more = shown < static_cast<int>(m_birds.size());
+    int widest = 0;
+    for (int i = 0; i < shown; ++i) widest = std::max(widest, metrics.horizontalAdvance(m_birds[i].label));
+    const QString rest = more ? QStringLiteral("+%1").arg(m_birds.size() - static_cast<std::size_t>(shown)) : QString();
+    widest = std::max(widest, metrics.horizontalAdvance(rest));
+    const QRectF box(8, 8, widest + 34, line * (shown + (more ? 1 : 0)) + 8);
+    painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
+    painter.setBrush(QColor(255, 255, 255, 215));
+    painter.drawRoundedRect(box, 4, 4);
+    for (int i = 0; i < shown; ++i) {
+        const RaceMapBird& bird = m_birds[static_cast<std::size_t>(i)];
+        const double y = box.top() + 4 + i * line;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(bird.colour);
+        painter.drawRoundedRect(QRectF(box.left() + 6, y + line / 2.0 - 5, 18, 10), 2, 2);
+        QFont f = font();
+        f.setBold(m_highlight == static_cast<std::size_t>(i));
+        painter.setFont(f);
+        painter.setPen(bird.track.empty() ? QColor(128, 128, 128) : QColor(Qt::black));
+        painter.drawText(QRectF(box.left() + 28, y, widest + 4, line), Qt::AlignVCenter | Qt::AlignLeft, bird.label);
+    }
+    painter.setFont(font());
+    if (more) {
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(box.left() + 28, box.top() + 4 + shown * line, widest + 4, line), Qt::AlignVCenter, rest);
+    }
+}
+
+}  // namespace wing

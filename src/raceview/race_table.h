@@ -6,6 +6,7 @@
 #include <QTableView>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,7 @@ class RaceResultsTable : public QTableView {
     Q_OBJECT
 public:
     RaceResultsTable(unsigned langId, QWidget* parent = nullptr);
+    ~RaceResultsTable() override;
     void SetJudgement(const RaceJudgement& judgement, const std::vector<QColor>& colours);
     void SelectBird(std::optional<std::size_t> bird);  // index into the judgement's birds
     std::optional<std::size_t> SelectedBird() const;
@@ -27,11 +29,18 @@ public:
 Q_SIGNALS:
     void BirdSelected(std::optional<std::size_t> bird);
     void BirdOpened(std::size_t bird);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
 };
 
 // The result sheet as PDF (QPdfWriter, A4) from the judgement's HTML sheet, through a
 // temporary name; the failure, if any.
 std::optional<ExportFailure> SaveResultSheetPdf(const RaceJudgement& judgement, unsigned langId,
                                                 const std::filesystem::path& path);
+// The judgement's HTML sheet, through a temporary name and read back; the failure, if any.
+std::optional<ExportFailure> SaveResultSheetHtml(const RaceJudgement& judgement, unsigned langId,
+                                                 const std::filesystem::path& path);
 
 }  // namespace wing

@@ -11,6 +11,7 @@
 #include <string>
 #include <variant>
 
+#include "export/file_output.h"
 #include "race/judgement.h"
 #include "race/replay.h"
 #include "settings/config.h"
@@ -50,6 +51,10 @@ public:
     // Highlights a bird (an index into Judgement().birds) on the map, in the chart and table.
     void SelectBird(std::optional<std::size_t> bird);
 
+    // The map as a picture at the replay time (.png, .svg), or the result sheet (.pdf,
+    // .html), by the name's ending; the failure, if any.
+    std::optional<ExportFailure> Save(const std::filesystem::path& path) const;
+
     RaceMap& Map() const;
     RaceDistanceChart& Chart() const;
     RaceResultsTable& Table() const;
@@ -60,6 +65,10 @@ Q_SIGNALS:
     void FlightWanted(std::size_t bird);
 
 private:
+    void Tick();
+    void OpenFlight(std::size_t bird);
+    void SaveWithDialog(QWidget* picture, const QString& suffix, const QString& filter);
+
     struct Parts;
     std::unique_ptr<Parts> m_parts;
 };

@@ -243,6 +243,40 @@ inline constexpr unsigned IDS_RACE_POINT = 415;
 inline constexpr unsigned IDS_RACE_FIRST = 370;
 inline constexpr unsigned IDS_RACE_LAST = 415;
 
+// The race window.
+inline constexpr unsigned IDS_RACEWIN_TITLE = 430;
+inline constexpr unsigned IDS_RACEWIN_PLAY = 431;
+inline constexpr unsigned IDS_RACEWIN_PAUSE = 432;
+inline constexpr unsigned IDS_RACEWIN_SPEED = 433;
+inline constexpr unsigned IDS_RACEWIN_TIME = 434;
+inline constexpr unsigned IDS_RACEWIN_NEXT_ARRIVAL = 435;
+inline constexpr unsigned IDS_RACEWIN_FOLLOW = 436;
+inline constexpr unsigned IDS_RACEWIN_SAVE_MAP = 437;
+inline constexpr unsigned IDS_RACEWIN_SAVE_CHART = 438;
+inline constexpr unsigned IDS_RACEWIN_SAVE_PDF = 439;
+inline constexpr unsigned IDS_RACEWIN_SAVE_HTML = 440;
+inline constexpr unsigned IDS_RACEWIN_CLOSE = 441;
+inline constexpr unsigned IDS_RACEWIN_NOT_SAVED = 442;
+inline constexpr unsigned IDS_RACEWIN_MAP = 443;
+inline constexpr unsigned IDS_RACEWIN_NO_FLIGHT = 444;
+inline constexpr unsigned IDS_RACEWIN_NOT_JUDGED = 445;
+inline constexpr unsigned IDS_RACEWIN_RELEASE = 446;
+inline constexpr unsigned IDS_RACEWIN_SPEED_TIMES = 447;
+inline constexpr unsigned IDS_RACEWIN_REPLAY = 448;
+inline constexpr unsigned IDS_RACEWIN_EXPORTS = 449;
+inline constexpr unsigned IDS_RACEWIN_FIRST = 430;
+inline constexpr unsigned IDS_RACEWIN_LAST = 449;
+
+// The race window's chart and results table.
+inline constexpr unsigned IDS_RACE_CHART_TITLE = 470;
+inline constexpr unsigned IDS_RACE_CHART_DISTANCE = 471;
+inline constexpr unsigned IDS_RACE_CHART_HOURS = 472;
+inline constexpr unsigned IDS_RACE_CHART_HINT = 473;
+inline constexpr unsigned IDS_RACE_RESULTS_NAME = 474;
+inline constexpr unsigned IDS_RACE_RESULTS_HINT = 475;
+inline constexpr unsigned IDS_RACE_PARTS_FIRST = 470;
+inline constexpr unsigned IDS_RACE_PARTS_LAST = 475;
+
 // ---- how a race is opened: the Flights list, race files, the station's day --------
 inline constexpr unsigned IDS_RACEOPEN_RACE = 500;
 inline constexpr unsigned IDS_RACEOPEN_OPEN = 501;
