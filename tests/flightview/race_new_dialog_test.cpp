@@ -26,7 +26,6 @@
 namespace wing {
 namespace {
 
-WING_QT_TEST_ENVIRONMENT();
 
 namespace fs = std::filesystem;
 
