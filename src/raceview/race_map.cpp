@@ -18,6 +18,22 @@ QPolygonF Projected(const MapView& map, const std::vector<GeoPoint>& points) {
     return line;
 }
 
+// A track on the screen with the points that would land within half a pixel of the last
+// one kept left out: a day's fixes seen from afar are a few hundred pixels, not thousands.
+QPolygonF Thinned(const MapViewport& view, const std::vector<WorldPoint>& points) {
+    QPolygonF line;
+    QPointF last(-1e9, -1e9);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        double x = 0, y = 0;
+        view.WorldToScreen(points[i], x, y);
+        const QPointF at(x, y);
+        if ((at - last).manhattanLength() < 0.5 && i + 1 != points.size()) continue;
+        line.append(at);
+        last = at;
+    }
+    return line;
+}
+
 }  // namespace
 
 std::vector<QColor> BirdColours(std::size_t n) {
@@ -37,6 +53,12 @@ RaceMap::RaceMap(TileSourceOptions tiles, unsigned langId, QWidget* parent) : Ma
 void RaceMap::SetRace(const RaceReplay& replay, std::vector<RaceMapBird> birds) {
     m_replay = &replay;
     m_birds = std::move(birds);
+    m_world.clear();
+    for (const RaceMapBird& bird : m_birds) {
+        std::vector<WorldPoint>& world = m_world.emplace_back();
+        world.reserve(bird.track.size());
+        for (const GeoPoint& p : bird.track) world.push_back(ToWorld(p));
+    }
     m_time = replay.Start();
     m_highlight.reset();
     m_tracksKey.clear();
@@ -117,12 +139,12 @@ void RaceMap::DrawTracks(QPainter& painter) const {
             QColor colour = m_birds[i].colour;
             if (m_highlight) colour.setAlpha(90);  // the others step back behind the chosen bird
             layer.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            layer.drawPolyline(Projected(*this, m_birds[i].track));
+            layer.drawPolyline(Thinned(view, m_world[i]));
         }
         if (m_highlight) {
             const RaceMapBird& bird = m_birds[*m_highlight];
             layer.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            const QPolygonF line = Projected(*this, bird.track);
+            const QPolygonF line = Thinned(view, m_world[*m_highlight]);
             layer.drawPolyline(line);
             layer.setPen(QPen(bird.colour, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             layer.drawPolyline(line);
@@ -182,7 +204,9 @@ void RaceMap::DrawMarkers(QPainter& painter) const {
 
 void RaceMap::DrawLegend(QPainter& painter) const {
     if (m_birds.empty()) return;
-    const QFontMetrics metrics(font());
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);  // the chosen bird's label is bold: room for it in any row
     const int line = metrics.height() + 2;
     // As many birds as fit above the scale bar; the rest are counted.
     const int room = std::max(1, (height() - 60) / line - 1);

@@ -61,6 +61,7 @@ private:
 
     const RaceReplay* m_replay = nullptr;
     std::vector<RaceMapBird> m_birds;
+    std::vector<std::vector<WorldPoint>> m_world;  // each track projected once
     double m_time = 0;
     bool m_follow = false;
     std::optional<std::size_t> m_highlight;

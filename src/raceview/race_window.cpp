@@ -219,8 +219,9 @@ RaceWindow::RaceWindow(Race race, std::filesystem::path raceFolder, const Config
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(left);
     split->addWidget(right);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({760, 640});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(split, 1);
     layout->addWidget(p.note);
@@ -330,7 +331,8 @@ void RaceWindow::OpenFlight(std::size_t bird) {
     if (const auto* download = std::get_if<ArchivedDownload>(&read))
         if (auto zone = ArchiveZone(*download); std::holds_alternative<std::string>(zone)) read = std::get<std::string>(zone);
     if (const auto* why = std::get_if<std::string>(&read)) {
-        p.note->setText(p.Text(IDS_RACEWIN_NO_FLIGHT) + " " + p.labels[bird] + "\n" + QString::fromStdString(*why));
+        p.note->setText(p.Text(IDS_RACEWIN_NO_FLIGHT) + " " + p.labels[bird] + "\n" +
+                         QString::fromStdString(path.string() + ": " + *why));
         p.note->show();
         return;
     }

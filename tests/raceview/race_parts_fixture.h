@@ -3,7 +3,6 @@
 // and as text (1200 before 900 m/min, 9 before 12 km), one that stops short, one whose
 // track is missing.
 
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -13,19 +12,6 @@
 namespace wing::test {
 
 constexpr std::int64_t kPartsRelease = 1746082800;  // 2025-05-01 07:00 UTC
-
-inline std::string GpxOf(const CLogRecordList& records) {
-    std::string gpx =
-        "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>";
-    for (const CLogRecord& r : records) {
-        const std::time_t t = r.time;
-        char when[32];
-        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&t));
-        gpx += "<trkpt lat=\"" + std::to_string(r.LatitudeDegrees()) + "\" lon=\"" + std::to_string(r.LongitudeDegrees()) +
-               "\"><time>" + when + "</time></trkpt>";
-    }
-    return gpx + "</trkseg></trk></gpx>";
-}
 
 struct PartsRace {
     Race race;

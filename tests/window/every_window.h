@@ -2,7 +2,7 @@
 // Every window of the tool as a person sees it, in each interface language: the main
 // window in station mode (so every control shows) in its racing and training
 // configurations, the About box, the flight window of a simulated race and the list of
-// archived flights. The text-fit test walks them and the screenshot test photographs
+// archived flights, the race window mid-replay. The text-fit test walks them and the screenshot test photographs
 // them, at whatever scale factor the run was started with.
 
 #include <QGuiApplication>
@@ -15,6 +15,9 @@
 #include "flightview/flight_list.h"
 #include "flightview/flight_window.h"
 #include "flightview/simulated_flight.h"
+#include "raceview/race_parts_fixture.h"
+#include "raceview/race_table.h"
+#include "raceview/race_window.h"
 #include "ui/about_dlg.h"
 #include "settingsview/settings_window.h"
 #include "window/controller_fixture.h"
@@ -103,6 +106,21 @@ protected:
         list->show();
         PumpFor(std::chrono::milliseconds(50));
         return list;
+    }
+
+    // Five birds, one of them missing, seven minutes after the release with a bird chosen;
+    // the map offline (its background and its note).
+    static std::unique_ptr<RaceWindow> OpenRace(const Language& l, const TempFolder& folder) {
+        const PartsRace parts = MakePartsRace(folder);
+        Config config;
+        config.map.offline = 1;
+        auto window = std::make_unique<RaceWindow>(parts.race, folder.Path(), config, l.langId);
+        window->resize(1400, 850);
+        window->show();
+        window->SetReplayTime(window->Replay().Start() + 7 * 60);
+        window->SelectBird(1);
+        PumpFor(std::chrono::milliseconds(200));
+        return window;
     }
 
     // Two lofts, station mode on a port that is not plugged in, two offline map files: every

@@ -45,6 +45,8 @@ TEST_F(Screenshots, EveryWindowInEachLanguage) {
         Save(*OpenFlight(l, false), std::string("flight-") + l.tag + "-no-loft");
         Save(*OpenFlightList(l), std::string("flights-") + l.tag);
         Save(*OpenSettings(l), std::string("settings-") + l.tag);
+        test::TempFolder folder;
+        Save(*OpenRace(l, folder), std::string("race-") + l.tag);
     }
 }
 

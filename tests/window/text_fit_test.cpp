@@ -157,7 +157,7 @@ TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
     }
 }
 
-TEST_F(TextFit, TheAboutBoxTheFlightWindowTheFlightListAndTheSettingsShowTheirWholeTexts) {
+TEST_F(TextFit, TheAboutBoxTheFlightAndRaceWindowsTheFlightListAndTheSettingsShowTheirWholeTexts) {
     for (const test::Language& l : test::kEveryLanguage) {
         SCOPED_TRACE(std::string(l.tag) + "@" + test::ScaleTag());
         auto about = OpenAbout(l);
@@ -171,6 +171,9 @@ TEST_F(TextFit, TheAboutBoxTheFlightWindowTheFlightListAndTheSettingsShowTheirWh
         EXPECT_TRUE(TextsThatDoNotFit(*list).empty()) << Describe(TextsThatDoNotFit(*list));
         auto settings = OpenSettings(l);
         EXPECT_TRUE(TextsThatDoNotFit(*settings).empty()) << Describe(TextsThatDoNotFit(*settings));
+        test::TempFolder folder;
+        auto race = OpenRace(l, folder);
+        EXPECT_TRUE(TextsThatDoNotFit(*race).empty()) << Describe(TextsThatDoNotFit(*race));
     }
 }
 
