@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <ctime>
 
 #include "flight/coordinates.h"
+#include "framework/grow_to_fit.h"
 #include "framework/qt_text.h"
 #include "platform/time_zone.h"
 #include "race/dead_time.h"
@@ -111,6 +113,7 @@ void RaceReleaseDialog::BuildFields() {
     m_dead = new QLineEdit(this);
     m_dead->setPlaceholderText(Text(IDS_RACEOPEN_DEAD_HINT));
     add(IDS_RACE_DEAD_TIME, m_dead);
+    for (QLineEdit* edit : {m_name, m_point, m_zone, m_dead}) FitLineEditToText(*edit);
     layout->addLayout(form);
 }
 
@@ -134,6 +137,9 @@ void RaceReleaseDialog::BuildBirdTable() {
     }
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Every column in view: the loft chooser is what the user came to set.
+    m_table->setMinimumWidth(m_table->horizontalHeader()->length() + 2 * m_table->frameWidth() +
+                             m_table->verticalScrollBar()->sizeHint().width());
     layout()->addWidget(m_table);
 }
 

@@ -21,6 +21,7 @@
 #include "race/station_race.h"
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
+#include "support/accessibility.h"
 #include "support/files.h"
 
 namespace wing {
@@ -187,6 +188,38 @@ TEST_F(RaceFolderTest, TheStationsReleaseGathersTheDaysBirdsAndIsShownAgainToBeC
     EXPECT_EQ(corrected.releaseTime, kRelease + 900);
     ASSERT_EQ(corrected.entries.size(), 2u);
     EXPECT_EQ(corrected.entries[1].name, "WGB");
+}
+
+}  // namespace
+}  // namespace wing
+
+namespace wing {
+namespace {
+
+// What a screen reader says of the race's questions and the Flights list's race buttons, in
+// each language: every control has its role and name.
+TEST(RaceReleaseAccessibility, EveryControlIsNamedInEachLanguage) {
+    Config config;
+    config.lofts = {{"Home", "24.1, 120.6"}};
+    const std::vector<ArchiveEntry> birds{{"/nonexistent/a.wing", L"WGA", 1430524800, 10}};
+    ArchiveListing listing;
+    listing.entries = birds;
+    for (unsigned lang : {1033u, 1028u, 2052u}) {
+        int checked = 0;
+        RaceReleaseDialog dialog(birds, config, lang);
+        dialog.show();
+        EXPECT_TRUE(test::EveryControlIsNamed(&dialog, &checked)) << lang;
+        EXPECT_GE(checked, 9) << lang;  // five fields, the table, its loft chooser, OK and Cancel
+        RaceReleaseDialog station("/nonexistent/station-2015-05-02.json", birds, config, lang);
+        station.show();
+        EXPECT_TRUE(test::EveryControlIsNamed(&station, &checked)) << lang;
+        EXPECT_GE(checked, 7) << lang;
+        FlightList list(listing, lang, [](const std::filesystem::path&) {});
+        list.SetRaceActions([](std::vector<ArchiveEntry>) {}, [] {});
+        list.show();
+        EXPECT_TRUE(test::EveryControlIsNamed(&list, &checked)) << lang;
+        EXPECT_GE(checked, 5) << lang;  // the list, Open, Close, Race... and Open Race...
+    }
 }
 
 }  // namespace
