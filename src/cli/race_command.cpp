@@ -24,29 +24,6 @@ namespace fs = std::filesystem;
 
 Failure Usage(const std::string& message) { return Failure{Exit::Usage, "usage", FromUtf8(message)}; }
 
-// A zone name that reads the same on another PC: "Europe/Brussels", not the path of the
-// file that holds it here.
-std::string PortableZoneName(std::string name) {
-    const auto at = name.find("zoneinfo/");
-    if (!name.empty() && name.front() == '/' && at != std::string::npos) name.erase(0, at + 9);
-    return name;
-}
-
-// The track as the race file keeps it: relative when it lies in the race file's folder
-// (the two move together), else its full path.
-fs::path TrackPath(const fs::path& track, const fs::path& raceFile) {
-    const fs::path full = fs::absolute(track).lexically_normal();
-    const fs::path relative = full.lexically_relative(fs::absolute(raceFile).parent_path().lexically_normal());
-    if (!relative.empty() && *relative.begin() != "..") return relative;
-    return full;
-}
-
-fs::path DefaultRaceFile(const std::string& name) {
-    const fs::path folder = RaceFolder();
-    if (folder.empty()) return {};
-    return folder / (ToUtf8(FileNameSafe(FromUtf8(name))) + ".json");
-}
-
 // The race the options describe, or why they do not describe one.
 std::variant<Race, Failure> RaceFrom(const Context& ctx, const RaceNewOptions& options, const fs::path& file) {
     Race race;
@@ -83,7 +60,7 @@ std::variant<Race, Failure> RaceFrom(const Context& ctx, const RaceNewOptions& o
             return Failure{Exit::Usage, "bad-track", ctx.Text(IDS_RACE_BAD_TRACK) + L" " + FromUtf8(*why)};
         RaceEntry entry;
         entry.loft = RaceLoft{loft.name, loft.position};
-        entry.track = TrackPath(track, file);
+        entry.track = RaceTrackPath(track, file);
         race.entries.push_back(std::move(entry));
     }
     return race;

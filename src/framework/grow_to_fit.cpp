@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QWidget>
 
 #include <algorithm>
@@ -188,6 +189,12 @@ QSize GrowToFitTexts(CDialog& dialog) {
     }
     if (now != was) dialog.setFixedSize(now);
     return now - was;
+}
+
+void FitLineEditToText(QLineEdit& edit) {
+    const QString widest = std::max(edit.text(), edit.placeholderText(),
+                                    [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    edit.setMinimumWidth(edit.fontMetrics().horizontalAdvance(widest + QStringLiteral("MMMM")));
 }
 
 }  // namespace wing

@@ -4,6 +4,8 @@
 
 #include <QSize>
 
+class QLineEdit;
+
 namespace wing {
 
 class CDialog;
@@ -23,5 +25,9 @@ class CDialog;
 // A dialog whose texts fit is left exactly as its template laid it out. Hidden controls
 // are left alone. Returns how many pixels wider and taller the dialog became.
 QSize GrowToFitTexts(CDialog& dialog);
+
+// A line edit in a layout: wide enough for the longer of its text and its placeholder, and
+// a little more to type.
+void FitLineEditToText(QLineEdit& edit);
 
 }  // namespace wing

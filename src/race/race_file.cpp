@@ -11,6 +11,7 @@
 
 #include "export/file_output.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "race/dead_time.h"
 #include "race/race_time.h"
 
@@ -173,6 +174,25 @@ std::variant<std::string, std::string> ReadWholeFile(const fs::path& path) {
 }  // namespace
 
 fs::path RaceFolder() { return ResolveDrivePath(L"C:\\GPSLOG\\races"); }
+
+fs::path DefaultRaceFile(const std::string& name) {
+    const fs::path folder = RaceFolder();
+    if (folder.empty()) return {};
+    return folder / (ToUtf8(FileNameSafe(FromUtf8(name))) + ".json");
+}
+
+fs::path RaceTrackPath(const fs::path& track, const fs::path& raceFile) {
+    const fs::path full = fs::absolute(track).lexically_normal();
+    const fs::path relative = full.lexically_relative(fs::absolute(raceFile).parent_path().lexically_normal());
+    if (!relative.empty() && *relative.begin() != "..") return relative;
+    return full;
+}
+
+std::string PortableZoneName(std::string name) {
+    const auto at = name.find("zoneinfo/");
+    if (!name.empty() && name.front() == '/' && at != std::string::npos) name.erase(0, at + 9);
+    return name;
+}
 
 std::variant<Race, std::string> DecodeRace(std::string_view json) {
     Json doc;

@@ -277,4 +277,29 @@ inline constexpr unsigned IDS_RACE_RESULTS_HINT = 475;
 inline constexpr unsigned IDS_RACE_PARTS_FIRST = 470;
 inline constexpr unsigned IDS_RACE_PARTS_LAST = 475;
 
+// ---- how a race is opened: the Flights list, race files, the station's day --------
+inline constexpr unsigned IDS_RACEOPEN_RACE = 500;
+inline constexpr unsigned IDS_RACEOPEN_OPEN = 501;
+inline constexpr unsigned IDS_RACEOPEN_NEW_TITLE = 502;
+inline constexpr unsigned IDS_RACEOPEN_NAME = 503;
+inline constexpr unsigned IDS_RACEOPEN_ZONE_BAD = 504;
+inline constexpr unsigned IDS_RACEOPEN_TIME_BAD = 505;
+inline constexpr unsigned IDS_RACEOPEN_DEAD_HINT = 506;
+inline constexpr unsigned IDS_RACEOPEN_DEAD_BAD = 507;
+inline constexpr unsigned IDS_RACEOPEN_NAME_MISSING = 508;
+inline constexpr unsigned IDS_RACEOPEN_NO_LOFT = 509;
+inline constexpr unsigned IDS_RACEOPEN_EXISTS = 510;
+inline constexpr unsigned IDS_RACEOPEN_NOT_WRITTEN = 511;
+inline constexpr unsigned IDS_RACEOPEN_COL_LOGGER = 512;
+inline constexpr unsigned IDS_RACEOPEN_COL_DOWNLOADED = 513;
+inline constexpr unsigned IDS_RACEOPEN_CHOOSE_FILE = 514;
+inline constexpr unsigned IDS_RACEOPEN_FILE_FILTER = 515;
+inline constexpr unsigned IDS_RACEOPEN_STATION_BUTTON = 516;
+inline constexpr unsigned IDS_RACEOPEN_STATION_TITLE = 517;
+inline constexpr unsigned IDS_RACEOPEN_STATION_NOTE = 518;
+inline constexpr unsigned IDS_RACEOPEN_STATION_NOT_ADDED = 519;
+inline constexpr unsigned IDS_RACEOPEN_NO_BIRDS = 520;
+inline constexpr unsigned IDS_RACEOPEN_FIRST = 500;
+inline constexpr unsigned IDS_RACEOPEN_LAST = 520;
+
 }  // namespace wing

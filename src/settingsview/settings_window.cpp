@@ -25,6 +25,7 @@
 #include <fstream>
 
 #include "flight/coordinates.h"
+#include "framework/grow_to_fit.h"
 #include "framework/qt_text.h"
 #include "map/tile_url.h"
 #include "platform/device_map.h"
@@ -51,13 +52,6 @@ int LanguageMeaning(std::uint8_t languageByOS) {
 constexpr double kMaxThresholdVolts = 25.5;
 
 QString Path(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
-
-// Wide enough for the longer of its text and its placeholder, and a little more to type.
-void FitToText(QLineEdit* edit) {
-    const QString widest = std::max(edit->text(), edit->placeholderText(),
-                                    [](const QString& a, const QString& b) { return a.size() < b.size(); });
-    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest + QStringLiteral("MMMM")));
-}
 
 // The message of a tile address the map cannot use.
 unsigned TileUrlFaultText(TileUrlFault fault) {
@@ -280,7 +274,7 @@ QWidget* SettingsWindow::BuildFiles() {
     m_logFolder = new QLineEdit(QString::fromStdString(m_inForce.logFolder), box);
     m_logFolder->setObjectName(QStringLiteral("logFolder"));
     m_logFolder->setPlaceholderText(Path(DefaultLogFolder()));
-    FitToText(m_logFolder);
+    FitLineEditToText(*m_logFolder);
     auto* browse = new QPushButton(Text(IDS_SETTINGS_BROWSE), box);
     browse->setObjectName(QStringLiteral("browse"));
     connect(browse, &QPushButton::clicked, this, [this] {
@@ -360,14 +354,14 @@ QWidget* SettingsWindow::BuildMap() {
     m_tileUrl->setObjectName(QStringLiteral("tileUrl"));
     m_tileUrl->setPlaceholderText(QString::fromLatin1(kDefaultTileUrl));
     m_tileUrl->setToolTip(QStringLiteral("https://tile.example.org/{z}/{x}/{y}.png\nhttps://{s}.tile.example.org/{z}/{x}/{y}.png"));
-    FitToText(m_tileUrl);
+    FitLineEditToText(*m_tileUrl);
     grid->addWidget(Labelled(IDS_SETTINGS_TILE_URL, m_tileUrl), 0, 0);
     grid->addWidget(m_tileUrl, 0, 1, 1, 3);
 
     m_attribution = new QLineEdit(QString::fromStdString(map.attribution), box);
     m_attribution->setObjectName(QStringLiteral("attribution"));
     m_attribution->setPlaceholderText(QString::fromUtf8(kDefaultTileAttribution));
-    FitToText(m_attribution);
+    FitLineEditToText(*m_attribution);
     grid->addWidget(Labelled(IDS_SETTINGS_ATTRIBUTION, m_attribution), 1, 0);
     grid->addWidget(m_attribution, 1, 1, 1, 3);
 

@@ -206,6 +206,7 @@ bool CWingUtilityDlg::OnInitDialog() {
     // not fit, its control and what lies right of it move over and the window widens.
     ShowWidestLaterTexts();
     if (!GrowToFitTexts(*this).isNull()) CentreOnScreen();
+    if (m_personal == 0) AddStationRaceButton();
     ClearStatic(IDC_READ_MESSAGE);
     ClearStatic(IDC_SERIAL);
     ClearStatic(IDC_ERROR_LINE);
@@ -364,6 +365,10 @@ void CWingUtilityDlg::OnSysCommand(int command) {
         ShowFlightList();
         return;
     }
+    if ((command & 0xFFF0) == kStationReleaseCommand) {
+        AskStationRelease();
+        return;
+    }
     CDialog::OnSysCommand(command);
 }
 
@@ -387,6 +392,8 @@ void CWingUtilityDlg::OpenFlight(const std::filesystem::path& archive) {
 void CWingUtilityDlg::ShowFlightList() {
     FlightList list(ListArchives(ArchiveRoot()), m_langId, [this](const std::filesystem::path& p) { Defer([this, p] { OpenFlight(p); }); },
                     this);
+    list.SetRaceActions([this](std::vector<ArchiveEntry> birds) { Defer([this, birds] { NewRace(birds); }); },
+                        [this] { Defer([this] { ChooseRace(); }); });
     list.exec();
 }
 

@@ -122,6 +122,7 @@ void CWingUtilityDlg::OnDestroy() {
     // The session reports nothing from here on; it closes the link and ends its threads.
     if (m_session) m_session->Shutdown();
     m_flightWindow.reset();
+    m_raceWindow.reset();
 }
 
 void CWingUtilityDlg::ShowDeviceStatus(const ev::StatusRead& e) {

@@ -247,6 +247,8 @@ void CWingUtilityDlg::Show(const ev::FilesSaved& e) {
     wchar_t seconds[32];
     std::swprintf(seconds, std::size(seconds), L"%.1f", e.elapsedMs / 1000.0);
     EndReadUi(100);
+    // A station's bird joins the day's race once its archive is written, whatever else failed.
+    if (m_personal == 0 && !e.archivePath.empty()) AddToStationRace(e.archivePath);
     if (e.failures.empty()) {
         SetStatic(IDC_READ_MESSAGE, Text(IDS_READ_SAVE_DONE) + L"  " + seconds, DarkGreen());
         if (m_openFlightAfterSave && !e.archivePath.empty()) OpenFlight(e.archivePath);

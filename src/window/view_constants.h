@@ -46,6 +46,7 @@ enum : int {
 constexpr int kAboutCommand = 16;
 constexpr int kFlightsCommand = 32;
 constexpr int kSettingsCommand = 48;
+constexpr int kStationReleaseCommand = 64;  // station mode: the release of the day's race
 
 // Colours of the status texts.
 inline QColor DarkGreen() { return QColor(0, 127, 0); }

@@ -10,7 +10,10 @@
 //   window/link_commands.cpp   Link, Read and Save, Open Log Folder, Exit, closing, status display
 //   window/start_settings.cpp  Setting and its verification
 //   window/clock_display.cpp   the clock thread and its texts
+//   window/race_open.cpp       races: made from the Flights list, opened from a file, and
+//                              the station's race of the day
 
+#include <QAbstractButton>
 #include <QColor>
 #include <QRect>
 
@@ -125,6 +128,24 @@ public:
     void ApplyLogFolderWhenIdle();
     FlightWindow* Flight() { return m_flightWindow.get(); }
 
+    // ---- races (race_open.cpp) ----------------------------------------------------
+    // The race in its window (one at a time), or a box saying why the file cannot be read.
+    void OpenRace(const std::filesystem::path& raceFile);
+    // "Race..." of the Flights list: the release and lofts asked, the race written, opened.
+    void NewRace(std::vector<ArchiveEntry> birds);
+    // "Open Race...": a race file chosen in a file dialog.
+    void ChooseRace();
+    // Station mode: the day's race file, its Race button (opens the day's race, asking its
+    // release first when there is none yet), the release asked again to correct it, and
+    // each bird added as its archive is written.
+    std::filesystem::path StationRaceFileToday() const;
+    void AddStationRaceButton();
+    void OnStationRace();
+    bool AskStationRelease();
+    void AddToStationRace(const std::filesystem::path& archive);
+    QWidget* RaceView() { return m_raceWindow.get(); }
+    QAbstractButton* StationRaceButton() { return m_stationRaceButton; }
+
     // ---- user commands (link_commands.cpp) -----------------------------------------
     void OnLink();
     void ResetLinkControls();
@@ -178,6 +199,8 @@ public:
     // The window is closing: events still queued change nothing.
     bool m_closing = false;
     std::unique_ptr<FlightWindow> m_flightWindow;
+    std::unique_ptr<QWidget> m_raceWindow;  // a RaceWindow
+    QAbstractButton* m_stationRaceButton = nullptr;  // station mode only; not in the template
 
     // ---- start settings --------------------------------------------------------------
     int m_startKind = 0;

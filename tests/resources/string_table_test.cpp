@@ -74,6 +74,7 @@ const std::pair<unsigned, unsigned> kRangesInUse[] = {
     {IDS_RACE_FIRST, IDS_RACE_LAST},
     {IDS_RACEWIN_FIRST, IDS_RACEWIN_LAST},
     {IDS_RACE_PARTS_FIRST, IDS_RACE_PARTS_LAST},
+    {IDS_RACEOPEN_FIRST, IDS_RACEOPEN_LAST},
 };
 
 TEST(StringTables, EveryBlockHoldsExactlySixteenEntries) {

@@ -159,7 +159,15 @@ TEST_F(DialogInit, TitlePortListAndStartKind) {
     // The drop-down is at least as wide as its widest item.
     auto* combo = d.ItemAs<QComboBox>(IDC_RECORD_MODE);
     EXPECT_GT(combo->view()->minimumWidth(), QFontMetrics(combo->font()).horizontalAdvance(combo->itemText(0)));
-    EXPECT_EQ(d.SystemMenuCommands(), (std::vector<int>{kAboutCommand, kSettingsCommand, kFlightsCommand}));
+    // Station mode (ENABLE=0) adds the release of the day's race; personal mode has no day's race.
+    EXPECT_EQ(d.SystemMenuCommands(),
+              (std::vector<int>{kAboutCommand, kSettingsCommand, kFlightsCommand, kStationReleaseCommand}));
+    EXPECT_NE(d.StationRaceButton(), nullptr);
+    dlg.reset();
+    v.enable = 1;
+    auto& personal = Open(v);
+    EXPECT_EQ(personal.SystemMenuCommands(), (std::vector<int>{kAboutCommand, kSettingsCommand, kFlightsCommand}));
+    EXPECT_EQ(personal.StationRaceButton(), nullptr);
 }
 
 TEST_F(DialogInit, AMissingConfigurationIsReportedInTheUsersLanguageAndDefaultsApply) {

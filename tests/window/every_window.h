@@ -2,10 +2,12 @@
 // Every window of the tool as a person sees it, in each interface language: the main
 // window in station mode (so every control shows) in its racing and training
 // configurations, the About box, the flight window of a simulated race and the list of
-// archived flights, the race window mid-replay. The text-fit test walks them and the screenshot test photographs
+// archived flights with its race buttons, the questions of a new race and of the station's
+// day, the race window mid-replay. The text-fit test walks them and the screenshot test photographs
 // them, at whatever scale factor the run was started with.
 
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 
 #include <chrono>
@@ -14,6 +16,7 @@
 
 #include "flightview/flight_list.h"
 #include "flightview/flight_window.h"
+#include "flightview/race_new_dialog.h"
 #include "flightview/simulated_flight.h"
 #include "raceview/race_parts_fixture.h"
 #include "raceview/race_table.h"
@@ -69,7 +72,7 @@ protected:
         IniValues v;
         v.languageByOS = c.language.languageByOS;
         v.competition = c.competition;
-        v.enable = 2;  // station mode
+        v.enable = 0;  // station mode: the day's race has its button
         auto& d = Open(v, c.language.locale);
         EXPECT_TRUE(PumpUntil([&] { return d.IsItemEnabled(IDC_LINK) && !d.ItemText(IDC_TIME_TEXT).empty(); },
                               std::chrono::milliseconds(4000)));
@@ -103,6 +106,7 @@ protected:
         listing.entries.push_back({"/nonexistent/WG1507A0042/20150501T000000Z.wing", L"WG1507A0042", 1430438400, 917});
         listing.problems.push_back({"/nonexistent/WG1507A0042/cut.wing", "the file ends inside its header"});
         auto list = std::make_unique<FlightList>(listing, l.langId, [](const std::filesystem::path&) {});
+        list->SetRaceActions([](std::vector<ArchiveEntry>) {}, [] {});
         list->show();
         PumpFor(std::chrono::milliseconds(50));
         return list;
@@ -121,6 +125,23 @@ protected:
         window->SelectBird(1);
         PumpFor(std::chrono::milliseconds(200));
         return window;
+    }
+
+    // A race of the two flights of the list, or (station) the release of the day's race,
+    // every field filled.
+    static std::unique_ptr<RaceReleaseDialog> OpenRaceRelease(const Language& l, bool station) {
+        Config config;
+        config.lofts = {{"Home", "24.123456, 120.654321"}, {"Club loft", "N24 07.407 E120 39.260"}};
+        std::vector<ArchiveEntry> birds{{"/nonexistent/WG1507A0042/20150502T000000Z.wing", L"WG1507A0042", 1430524800, 2048},
+                                        {"/nonexistent/WG1507A0043/20150502T000100Z.wing", L"WG1507A0043", 1430524860, 917}};
+        auto dialog = station ? std::make_unique<RaceReleaseDialog>("/nonexistent/races/station-2015-05-02.json", birds,
+                                                                    config, l.langId)
+                              : std::make_unique<RaceReleaseDialog>(birds, config, l.langId);
+        dialog->NameEdit().setText(QStringLiteral("Spring national"));
+        dialog->ReleasePointEdit().setText(QStringLiteral("24.0, 120.5"));
+        dialog->show();
+        PumpFor(std::chrono::milliseconds(50));
+        return dialog;
     }
 
     // Two lofts, station mode on a port that is not plugged in, two offline map files: every

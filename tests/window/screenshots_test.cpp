@@ -47,6 +47,8 @@ TEST_F(Screenshots, EveryWindowInEachLanguage) {
         Save(*OpenSettings(l), std::string("settings-") + l.tag);
         test::TempFolder folder;
         Save(*OpenRace(l, folder), std::string("race-") + l.tag);
+        Save(*OpenRaceRelease(l, false), std::string("race-new-") + l.tag);
+        Save(*OpenRaceRelease(l, true), std::string("station-release-") + l.tag);
     }
 }
 

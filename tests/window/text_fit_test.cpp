@@ -153,6 +153,14 @@ TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
                 }
             }
         }
+        // The station's Race button, beside Read and Save: inside the data group, on no
+        // other control.
+        ASSERT_NE(d.StationRaceButton(), nullptr);
+        const QRect race = d.StationRaceButton()->geometry();
+        EXPECT_TRUE(d.ItemRect(IDC_GROUP_DATA).contains(race)) << "the Race button leaves its group";
+        for (const DialogControl& a : d.Template().controls)
+            if (a.id != IDC_GROUP_DATA && d.IsItemVisible(a.id))
+                EXPECT_FALSE(d.ItemRect(a.id).intersects(race)) << "the Race button runs into " << a.id;
         dlg.reset();
     }
 }
@@ -174,6 +182,10 @@ TEST_F(TextFit, TheAboutBoxTheFlightAndRaceWindowsTheFlightListAndTheSettingsSho
         test::TempFolder folder;
         auto race = OpenRace(l, folder);
         EXPECT_TRUE(TextsThatDoNotFit(*race).empty()) << Describe(TextsThatDoNotFit(*race));
+        for (bool station : {false, true}) {
+            auto release = OpenRaceRelease(l, station);
+            EXPECT_TRUE(TextsThatDoNotFit(*release).empty()) << Describe(TextsThatDoNotFit(*release));
+        }
     }
 }
 
