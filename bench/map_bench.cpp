@@ -24,33 +24,16 @@
 #include "flightview/flight_window.h"
 #include "flightview/simulated_flight.h"
 #include "support/tile_server.h"
+#include "bench/qt_bench_app.h"
 
 namespace wing {
 namespace {
 
 namespace fs = std::filesystem;
 
-void EnsureApp() {
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "map_bench";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    (void)app;
-}
+void EnsureApp() { bench::EnsureApp("map_bench"); }
 
-bool Pump(const std::function<bool()>& done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (!done()) QThread::usleep(200);
-    }
-    return true;
-}
+using bench::Pump;
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -16,20 +16,12 @@
 #include "raceview/race_chart.h"
 
 #include "bench/race_on_disk.h"
+#include "bench/qt_bench_app.h"
 
 namespace wing {
 namespace {
 
-void EnsureApp() {
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "race_chart_bench";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    (void)app;
-}
+void EnsureApp() { bench::EnsureApp("race_chart_bench"); }
 
 double Percentile(std::vector<double> v, double share) {
     if (v.empty()) return 0;

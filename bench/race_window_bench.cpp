@@ -24,31 +24,14 @@
 #include "support/tile_server.h"
 
 #include "bench/race_on_disk.h"
+#include "bench/qt_bench_app.h"
 
 namespace wing {
 namespace {
 
-void EnsureApp() {
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static int argc = 1;
-        static char name[] = "race_window_bench";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    (void)app;
-}
+void EnsureApp() { bench::EnsureApp("race_window_bench"); }
 
-bool Pump(const std::function<bool()>& done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (!done()) QThread::usleep(200);
-    }
-    return true;
-}
+using bench::Pump;
 
 double Percentile(std::vector<double> v, double share) {
     if (v.empty()) return 0;
