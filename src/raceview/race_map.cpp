@@ -117,43 +117,55 @@ void RaceMap::DrawOverlay(QPainter& painter) const {
 void RaceMap::DrawTracks(QPainter& painter) const {
     const MapViewport& view = Viewport();
     const qreal ratio = devicePixelRatioF();
-    const QString key = QStringLiteral("%1 %2 %3 %4x%5 %6")
-                            .arg(view.Centre().x, 0, 'g', 17)
-                            .arg(view.Centre().y, 0, 'g', 17)
-                            .arg(view.Zoom(), 0, 'g', 17)
-                            .arg(width())
-                            .arg(height())
-                            .arg(ratio);
-    if (key != m_tracksKey) {
-        m_tracks = QPixmap((QSizeF(size()) * ratio).toSize());
-        m_tracks.setDevicePixelRatio(ratio);
-        m_tracks.fill(Qt::transparent);
-        QPainter layer(&m_tracks);
-        layer.setRenderHint(QPainter::Antialiasing);
-        layer.setPen(Qt::NoPen);
-        layer.setBrush(kFlaggedPoint);
-        for (const RaceMapBird& bird : m_birds)
-            for (const GeoPoint& p : bird.flagged) layer.drawEllipse(ScreenOf(p), 2.5, 2.5);
-        for (std::size_t i = 0; i < m_birds.size(); ++i) {
-            if (m_highlight == i) continue;
-            QColor colour = m_birds[i].colour;
-            if (m_highlight) colour.setAlpha(90);  // the others step back behind the chosen bird
-            layer.setPen(QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-            layer.drawPolyline(Thinned(view, m_world[i]));
-        }
-        if (m_highlight) {
-            const RaceMapBird& bird = m_birds[*m_highlight];
-            layer.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-            const QPolygonF line = Thinned(view, m_world[*m_highlight]);
-            layer.drawPolyline(line);
-            layer.setPen(QPen(bird.colour, 4, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-            layer.drawPolyline(line);
-        }
-        for (const RaceMapBird& bird : m_birds)
-            for (const GeoPoint& rest : bird.rests) DrawRestRing(layer, ScreenOf(rest));
+    const QString key = QStringLiteral("%1 %2x%3 %4").arg(view.Zoom(), 0, 'g', 17).arg(width()).arg(height()).arg(ratio);
+    // Where the layer's centre lies now, relative to the view's centre: the pan since it was drawn.
+    double x = 0, y = 0;
+    view.WorldToScreen(m_tracksCentre, x, y);
+    const QPointF shift(std::round((x - view.Width() / 2) * ratio) / ratio, std::round((y - view.Height() / 2) * ratio) / ratio);
+    const QSize margin = TrackMargin(size());
+    if (key != m_tracksKey || std::abs(shift.x()) > margin.width() || std::abs(shift.y()) > margin.height()) {
+        DrawTrackLayer(margin, ratio);
         m_tracksKey = key;
+        m_tracksCentre = view.Centre();
+        painter.drawPixmap(QPointF(-margin.width(), -margin.height()), m_tracks);
+        return;
     }
-    painter.drawPixmap(0, 0, m_tracks);
+    painter.drawPixmap(QPointF(-margin.width(), -margin.height()) + shift, m_tracks);
+}
+
+// Half the view on every side: following a bird re-renders the tracks every few hundred
+// pixels of its flight instead of every frame.
+QSize RaceMap::TrackMargin(const QSize& view) { return {view.width() / 2, view.height() / 2}; }
+
+void RaceMap::DrawTrackLayer(const QSize& margin, qreal ratio) const {
+    const MapViewport& view = Viewport();
+    m_tracks = QPixmap((QSizeF(size() + 2 * margin) * ratio).toSize());
+    m_tracks.setDevicePixelRatio(ratio);
+    m_tracks.fill(Qt::transparent);
+    QPainter layer(&m_tracks);
+    layer.translate(margin.width(), margin.height());
+    layer.setRenderHint(QPainter::Antialiasing);
+    layer.setPen(Qt::NoPen);
+    layer.setBrush(kFlaggedPoint);
+    for (const RaceMapBird& bird : m_birds)
+        for (const GeoPoint& p : bird.flagged) layer.drawEllipse(ScreenOf(p), 2.5, 2.5);
+    for (std::size_t i = 0; i < m_birds.size(); ++i) {
+        if (m_highlight == i) continue;
+        QColor colour = m_birds[i].colour;
+        if (m_highlight) colour.setAlpha(90);  // the others step back behind the chosen bird
+        layer.setPen(QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+        layer.drawPolyline(Thinned(view, m_world[i]));
+    }
+    if (m_highlight) {
+        const RaceMapBird& bird = m_birds[*m_highlight];
+        layer.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+        const QPolygonF line = Thinned(view, m_world[*m_highlight]);
+        layer.drawPolyline(line);
+        layer.setPen(QPen(bird.colour, 4, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+        layer.drawPolyline(line);
+    }
+    for (const RaceMapBird& bird : m_birds)
+        for (const GeoPoint& rest : bird.rests) DrawRestRing(layer, ScreenOf(rest));
 }
 
 void RaceMap::DrawPins(QPainter& painter) const {

@@ -54,6 +54,8 @@ protected:
 
 private:
     void DrawTracks(QPainter& painter) const;
+    void DrawTrackLayer(const QSize& margin, qreal ratio) const;
+    static QSize TrackMargin(const QSize& view);
     void DrawPins(QPainter& painter) const;
     void DrawMarkers(QPainter& painter) const;
     void DrawLegend(QPainter& painter) const;
@@ -65,9 +67,11 @@ private:
     double m_time = 0;
     bool m_follow = false;
     std::optional<std::size_t> m_highlight;
-    // The tracks change only with the view: drawn once per view, then reused each frame.
+    // The tracks change only with the view: drawn once per zoom and size, with a margin
+    // around the view, then reused each frame, shifted while the view only pans within it.
     mutable QPixmap m_tracks;
     mutable QString m_tracksKey;
+    mutable WorldPoint m_tracksCentre;  // the view's centre when the layer was drawn
 };
 
 // Colours far apart from each other for n birds.

@@ -207,6 +207,32 @@ TEST(RaceWindow, StepPlayAndFollow) {
     EXPECT_EQ(w.ReplayTime(), w.Replay().End());
 }
 
+// The tracks drawn once are shifted while the view only pans: after any pan, near or past
+// the edge of what was drawn, in any direction, the map is the one drawn afresh.
+TEST(RaceWindow, APannedMapIsTheMapDrawnAfresh) {
+    OpenRace r;
+    RaceMap& map = r.window.Map();
+    map.resize(400, 300);
+    test::PumpFor(std::chrono::milliseconds(20));
+    const double zoom = map.Viewport().Zoom();
+    const QPointF centre(map.width() / 2.0, map.height() / 2.0);
+    const QPointF pans[] = {{7, -3}, {-60, 45}, {190, 0}, {0, -140}, {-250, 180}, {1, 1}};
+    for (const QPointF& pan : pans) {
+        SCOPED_TRACE(testing::Message() << pan.x() << "," << pan.y());
+        map.grab();  // the layer as the view is now
+        map.SetView(map.GeoAt(centre + pan), zoom);
+        const QImage panned = map.grab().toImage();
+        map.Highlight(0);  // a highlight and back: the layer is drawn again for this view
+        map.Highlight(std::nullopt);
+        const QImage fresh = map.grab().toImage();
+        ASSERT_EQ(panned.size(), fresh.size());
+        int differing = 0;
+        for (int y = 0; y < fresh.height(); ++y)
+            for (int x = 0; x < fresh.width(); ++x) differing += panned.pixel(x, y) != fresh.pixel(x, y);
+        EXPECT_EQ(differing, 0);
+    }
+}
+
 // The map at the replay time as PNG and SVG, the sheet as the judgement's HTML and as a PDF;
 // a file that cannot be written is a failure said, not a success.
 TEST(RaceWindow, ExportsAreWholeOrTheFailureIsSaid) {
