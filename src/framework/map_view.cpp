@@ -49,10 +49,9 @@ QPointF MapView::ScreenOf(const GeoPoint& point) const {
 
 GeoPoint MapView::GeoAt(const QPointF& at) const { return FromWorld(m_view.ScreenToWorld(at.x(), at.y())); }
 
-void MapView::FitTo(const std::vector<GeoPoint>& points, double margin, double maxZoom) {
+void MapView::FitTo(const std::vector<GeoPoint>& points, double margin, double maxZoom, double leftKept) {
     m_view.SetSize(width(), height());
-    m_view.Fit(points, margin);
-    if (m_view.Zoom() > maxZoom) m_view.SetZoom(maxZoom);
+    m_view.Fit(points, margin, maxZoom, leftKept);
     update();
 }
 
@@ -84,27 +83,29 @@ QRect MapView::TileRect(const TileId& tile) const {
 void MapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
-    DrawTiles(painter);
+    const bool tilesShown = DrawTiles(painter);
     painter.setRenderHint(QPainter::Antialiasing);
     DrawGraticule(painter);
     DrawOverlay(painter);
     DrawScaleBar(painter);
-    DrawNotes(painter);
+    DrawNotes(painter, tilesShown);
     painter.setPen(palette().color(QPalette::Mid));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void MapView::DrawTiles(QPainter& painter) {
+bool MapView::DrawTiles(QPainter& painter) {
     const int z = m_view.TileZoom(m_source->MaxZoom());
     m_source->Want(m_view.TilesInView(z, 1));
 
     // Scaled tiles (between levels, or a lower level standing in) are smoothed.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    bool drawn = false;
     for (const TileId& tile : m_view.TilesInView(z, 0)) {
         const QRect target = TileRect(tile);
         if (const QImage* image = m_source->Tile(tile)) {
             painter.drawImage(target, *image);
+            drawn = true;
             continue;
         }
         for (int up = 1; up <= std::min(z, kFallbackLevels); ++up) {
@@ -114,9 +115,11 @@ void MapView::DrawTiles(QPainter& painter) {
             const double part = static_cast<double>(image->width()) / (1 << up);
             const QRectF source((tile.x - (parent.x << up)) * part, (tile.y - (parent.y << up)) * part, part, part);
             painter.drawImage(QRectF(target), *image, source);
+            drawn = true;
             break;
         }
     }
+    return drawn;
 }
 
 void MapView::DrawGraticule(QPainter& painter) const {
@@ -133,7 +136,9 @@ void MapView::DrawGraticule(QPainter& painter) const {
         painter.setPen(QPen(kGraticule, 1));
         painter.drawLine(a, b);
         painter.setPen(kGraticuleText);
-        painter.drawText(QPointF(4, a.y() - 2), QString::number(lat, 'f', places) + QChar(0xB0));
+        const QString label = QString::number(lat, 'f', places) + QChar(0xB0);
+        const QPointF at(4, a.y() - 2);
+        if (!LabelFreeArea().intersects(LabelRect(painter, at, label))) painter.drawText(at, label);
     }
     for (double lon = std::ceil(lon0 / step) * step; lon <= lon1; lon += step) {
         const QPointF a = ScreenOf({lat0, lon}), b = ScreenOf({lat1, lon});
@@ -141,9 +146,12 @@ void MapView::DrawGraticule(QPainter& painter) const {
         painter.drawLine(a, b);
         painter.setPen(kGraticuleText);
         const QString label = QString::number(lon, 'f', places) + QChar(0xB0);
-        // A label the edge would cut is left out; the line says enough.
-        if (b.x() + 2 + painter.fontMetrics().horizontalAdvance(label) < width() - 2)
-            painter.drawText(QPointF(b.x() + 2, 12), label);
+        // A label the edge would cut, or the overlay's own box would cover, is left out; the
+        // line says enough.
+        const QPointF at(b.x() + 2, 12);
+        if (b.x() + 2 + painter.fontMetrics().horizontalAdvance(label) < width() - 2 &&
+            !LabelFreeArea().intersects(LabelRect(painter, at, label)))
+            painter.drawText(at, label);
     }
 }
 
@@ -165,7 +173,12 @@ void MapView::DrawScaleBar(QPainter& painter) const {
     painter.drawText(left + QPointF(4, -6), text);
 }
 
-void MapView::DrawNotes(QPainter& painter) const {
+QRectF MapView::LabelRect(const QPainter& painter, const QPointF& baseline, const QString& label) {
+    const QFontMetricsF metrics(painter.font());
+    return {baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(label), metrics.height()};
+}
+
+void MapView::DrawNotes(QPainter& painter, bool tilesShown) const {
     QFont small = font();
     small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1));
     painter.setFont(small);
@@ -182,8 +195,10 @@ void MapView::DrawNotes(QPainter& painter) const {
         painter.setPen(colour);
         painter.drawText(box, Qt::AlignCenter, text);
     };
+    // The source is credited for the tiles it gave; over the plain background it would
+    // claim a map that is not there.
     const QString attribution = m_source->Attribution();
-    if (!attribution.isEmpty()) note(attribution, true, QColor(40, 40, 40));
+    if (tilesShown && !attribution.isEmpty()) note(attribution, true, QColor(40, 40, 40));
     if (m_source->Failed()) {
         std::wstring offline;
         LoadLanguageString(m_langId, IDS_MAP_OFFLINE, offline);

@@ -62,7 +62,7 @@ void MapViewport::PanBy(double dx, double dy) {
     SetCentre({m_centre.x - dx / scale, m_centre.y - dy / scale});
 }
 
-void MapViewport::Fit(const std::vector<GeoPoint>& points, double margin) {
+void MapViewport::Fit(const std::vector<GeoPoint>& points, double margin, double maxZoom, double leftKept) {
     if (points.empty()) return;
     WorldPoint low = ToWorld(points.front()), high = low;
     for (const GeoPoint& p : points) {
@@ -70,13 +70,14 @@ void MapViewport::Fit(const std::vector<GeoPoint>& points, double margin) {
         low = {std::min(low.x, w.x), std::min(low.y, w.y)};
         high = {std::max(high.x, w.x), std::max(high.y, w.y)};
     }
-    SetCentre({(low.x + high.x) / 2, (low.y + high.y) / 2});
-    const double roomX = std::max(m_width - 2 * margin, 1.0), roomY = std::max(m_height - 2 * margin, 1.0);
+    const double roomX = std::max(m_width - 2 * margin - leftKept, 1.0), roomY = std::max(m_height - 2 * margin, 1.0);
     const double spanX = high.x - low.x, spanY = high.y - low.y;
-    double zoom = kMaxZoom;
+    double zoom = std::min(kMaxZoom, maxZoom);
     if (spanX > 0) zoom = std::min(zoom, std::log2(roomX / (spanX * kTilePixels)));
     if (spanY > 0) zoom = std::min(zoom, std::log2(roomY / (spanY * kTilePixels)));
     SetZoom(zoom);
+    // The box's middle goes to the middle of the room, half the kept strip right of the view's.
+    SetCentre({(low.x + high.x) / 2 - leftKept / 2 / WorldPixels(), (low.y + high.y) / 2});
 }
 
 int MapViewport::TileZoom(int maxTileZoom) const {

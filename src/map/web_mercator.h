@@ -47,9 +47,10 @@ public:
     // Changes the zoom keeping the world point under the screen point (x, y) where it is.
     void ZoomAbout(double zoom, double x, double y);
     void PanBy(double dx, double dy);  // the map follows a drag of (dx, dy) pixels
-    // The largest zoom (within the limits) at which the box of points fits in the view less
-    // `margin` pixels on each side, centred on it.
-    void Fit(const std::vector<GeoPoint>& points, double margin);
+    // The largest zoom (within the limits and not past maxZoom) at which the box of points
+    // fits in the view less `margin` pixels on each side and `leftKept` more on the left
+    // (where the view keeps a box of its own), centred in that room.
+    void Fit(const std::vector<GeoPoint>& points, double margin, double maxZoom = kMaxZoom, double leftKept = 0);
 
     // The tile level drawn at this zoom: the nearest level not past maxTileZoom.
     int TileZoom(int maxTileZoom) const;

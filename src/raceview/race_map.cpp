@@ -74,7 +74,10 @@ void RaceMap::FitToRace() {
         if (bird.loft) points.push_back(*bird.loft);
     }
     if (points.empty()) points.push_back({0, 0});
-    FitTo(points, 40, 15);
+    // The tracks stay right of the legend, unless it would take most of a narrow view.
+    const double margin = 40;
+    const double legendRight = LegendLayout().box.right() + 12;
+    FitTo(points, margin, 15, legendRight - margin < width() / 3.0 ? std::max(0.0, legendRight - margin) : 0.0);
 }
 
 void RaceMap::SetReplayTime(double t) {
@@ -214,25 +217,37 @@ void RaceMap::DrawMarkers(QPainter& painter) const {
     if (m_highlight && *m_highlight < n) draw(*m_highlight);  // on top of the others
 }
 
-void RaceMap::DrawLegend(QPainter& painter) const {
-    if (m_birds.empty()) return;
+RaceMap::Legend RaceMap::LegendLayout() const {
+    Legend legend;
+    if (m_birds.empty()) return legend;
     QFont bold = font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);  // the chosen bird's label is bold: room for it in any row
-    const int line = metrics.height() + 2;
+    legend.line = metrics.height() + 2;
     // As many birds as fit above the scale bar; the rest are counted.
-    const int room = std::max(1, (height() - 60) / line - 1);
-    const int shown = std::min<int>(static_cast<int>(m_birds.size()), room);
-    const bool more = shown < static_cast<int>(m_birds.size());
-    int widest = 0;
-    for (int i = 0; i < shown; ++i) widest = std::max(widest, metrics.horizontalAdvance(m_birds[i].label));
-    const QString rest = more ? QStringLiteral("+%1").arg(m_birds.size() - static_cast<std::size_t>(shown)) : QString();
-    widest = std::max(widest, metrics.horizontalAdvance(rest));
-    const QRectF box(8, 8, widest + 34, line * (shown + (more ? 1 : 0)) + 8);
+    const int room = std::max(1, (height() - 60) / legend.line - 1);
+    legend.shown = std::min<int>(static_cast<int>(m_birds.size()), room);
+    const bool more = legend.shown < static_cast<int>(m_birds.size());
+    legend.widest = 0;
+    for (int i = 0; i < legend.shown; ++i)
+        legend.widest = std::max(legend.widest, metrics.horizontalAdvance(m_birds[i].label));
+    if (more) legend.rest = QStringLiteral("+%1").arg(m_birds.size() - static_cast<std::size_t>(legend.shown));
+    legend.widest = std::max(legend.widest, metrics.horizontalAdvance(legend.rest));
+    legend.box = QRectF(8, 8, legend.widest + 34, legend.line * (legend.shown + (more ? 1 : 0)) + 8);
+    return legend;
+}
+
+QRectF RaceMap::LabelFreeArea() const { return LegendLayout().box; }
+
+void RaceMap::DrawLegend(QPainter& painter) const {
+    const Legend legend = LegendLayout();
+    if (legend.box.isEmpty()) return;
+    const QRectF& box = legend.box;
+    const int line = legend.line;
     painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
     painter.setBrush(QColor(255, 255, 255, 215));
     painter.drawRoundedRect(box, 4, 4);
-    for (int i = 0; i < shown; ++i) {
+    for (int i = 0; i < legend.shown; ++i) {
         const RaceMapBird& bird = m_birds[static_cast<std::size_t>(i)];
         const double y = box.top() + 4 + i * line;
         painter.setPen(Qt::NoPen);
@@ -242,12 +257,13 @@ void RaceMap::DrawLegend(QPainter& painter) const {
         f.setBold(m_highlight == static_cast<std::size_t>(i));
         painter.setFont(f);
         painter.setPen(bird.track.empty() ? QColor(128, 128, 128) : QColor(Qt::black));
-        painter.drawText(QRectF(box.left() + 28, y, widest + 4, line), Qt::AlignVCenter | Qt::AlignLeft, bird.label);
+        painter.drawText(QRectF(box.left() + 28, y, legend.widest + 4, line), Qt::AlignVCenter | Qt::AlignLeft, bird.label);
     }
     painter.setFont(font());
-    if (more) {
+    if (!legend.rest.isEmpty()) {
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(box.left() + 28, box.top() + 4 + shown * line, widest + 4, line), Qt::AlignVCenter, rest);
+        painter.drawText(QRectF(box.left() + 28, box.top() + 4 + legend.shown * line, legend.widest + 4, line),
+                         Qt::AlignVCenter, legend.rest);
     }
 }
 

@@ -51,6 +51,7 @@ public:
 protected:
     void DrawOverlay(QPainter& painter) const override;
     void FitRequested() override { FitToRace(); }
+    QRectF LabelFreeArea() const override;
 
 private:
     void DrawTracks(QPainter& painter) const;
@@ -58,6 +59,15 @@ private:
     static QSize TrackMargin(const QSize& view);
     void DrawPins(QPainter& painter) const;
     void DrawMarkers(QPainter& painter) const;
+    // The legend's box (empty without birds), its rows and the count of birds it leaves out.
+    struct Legend {
+        QRectF box;
+        int line = 0;
+        int shown = 0;
+        int widest = 0;
+        QString rest;
+    };
+    Legend LegendLayout() const;
     void DrawLegend(QPainter& painter) const;
     void FollowLeader();
 

@@ -50,23 +50,36 @@ TEST(MapViewport, ZoomAboutTheCursorKeepsThePointUnderIt) {
 }
 
 TEST(MapViewport, FitShowsEveryPointInsideTheMargin) {
+    const std::vector<GeoPoint> flight{{24.10, 120.60}, {24.95, 121.55}, {23.70, 121.10}};
+    struct Case {
+        double margin, leftKept;
+    };
+    for (const Case c : {Case{40, 0}, Case{40, 250}, Case{10, 600}}) {
+        MapViewport view;
+        view.SetSize(1000, 700);
+        view.Fit(flight, c.margin, MapViewport::kMaxZoom, c.leftKept);
+        const double left = c.margin + c.leftKept, right = 1000 - c.margin, top = c.margin, bottom = 700 - c.margin;
+        double x = 0, y = 0, lowX = 1e9, highX = -1e9;
+        bool touches = false;
+        for (const GeoPoint& p : flight) {
+            view.WorldToScreen(ToWorld(p), x, y);
+            EXPECT_GE(x, left - 1e-6) << c.leftKept;
+            EXPECT_LE(x, right + 1e-6) << c.leftKept;
+            EXPECT_GE(y, top - 1e-6) << c.leftKept;
+            EXPECT_LE(y, bottom + 1e-6) << c.leftKept;
+            lowX = std::min(lowX, x);
+            highX = std::max(highX, x);
+            touches = touches || std::abs(y - top) < 1e-6 || std::abs(y - bottom) < 1e-6 || std::abs(x - left) < 1e-6;
+        }
+        EXPECT_TRUE(touches) << "the fit is the closest one; kept " << c.leftKept;
+        EXPECT_NEAR((lowX + highX) / 2, (left + right) / 2, 1e-6) << "centred in the room left";
+    }
     MapViewport view;
     view.SetSize(1000, 700);
-    const std::vector<GeoPoint> flight{{24.10, 120.60}, {24.95, 121.55}, {23.70, 121.10}};
-    view.Fit(flight, 40);
-    double x = 0, y = 0;
-    bool touches = false;
-    for (const GeoPoint& p : flight) {
-        view.WorldToScreen(ToWorld(p), x, y);
-        EXPECT_GE(x, 40 - 1e-6);
-        EXPECT_LE(x, 960 + 1e-6);
-        EXPECT_GE(y, 40 - 1e-6);
-        EXPECT_LE(y, 660 + 1e-6);
-        touches = touches || std::abs(y - 40) < 1e-6 || std::abs(y - 660) < 1e-6 || std::abs(x - 40) < 1e-6;
-    }
-    EXPECT_TRUE(touches) << "the fit is the closest one";
     view.Fit({{24.1, 120.6}}, 40);  // one point: as close as the map goes
     EXPECT_EQ(view.Zoom(), MapViewport::kMaxZoom);
+    view.Fit({{24.1, 120.6}}, 40, 15.5);  // or as close as the caller allows
+    EXPECT_EQ(view.Zoom(), 15.5);
 }
 
 TEST(MapViewport, TilesInViewCoverTheViewAndOneRingCentreFirst) {

@@ -1,6 +1,8 @@
-// wing-flight-shots OUTDIR: pictures of the flight window over map tiles served on loopback,
-// in the three languages, at the scale factor QT_SCALE_FACTOR gives (flight-<lang>@<scale>x.png),
-// and once with a server that refuses (flight-en-offline@<scale>x.png).
+// wing-map-shots OUTDIR: pictures of the flight window and of the race window (seven minutes
+// into the replay, the second bird chosen) over map tiles served on loopback, in the three
+// languages, at the scale factor QT_SCALE_FACTOR gives (flight-<lang>@<scale>x.png,
+// race-<lang>@<scale>x.png), and the flight once with a server that refuses
+// (flight-en-offline@<scale>x.png).
 // The tiles are drawn here: land, water, woods and a road grid, the same at every level,
 // so the pictures show a map under the track without any request leaving the machine.
 
@@ -18,6 +20,9 @@
 #include "flightview/flight_window.h"
 #include "flightview/simulated_flight.h"
 #include "map/web_mercator.h"
+#include "raceview/race_map.h"
+#include "raceview/race_parts_fixture.h"
+#include "raceview/race_window.h"
 #include "resources/string_table.h"
 #include "support/tile_server.h"
 
@@ -83,6 +88,8 @@ QByteArray MapTile(const TileId& tile) {
 int main(int argc, char** argv) {
     const fs::path out = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::path("screenshots"));
     fs::create_directories(out);
+    // The race window keeps its tiles where the user's cache is: here, beside the pictures.
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((out / "tile-cache").string()));
     QApplication app(argc, argv);
     test::TileServer server;
     server.delayMs = 0;
@@ -90,12 +97,14 @@ int main(int argc, char** argv) {
     const test::Flight flight = test::SimulatedFlight();
     const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", "1");
     int failures = 0;
+    TileSourceOptions tiles;
+    tiles.map.tileUrl = server.UrlTemplate().toStdString();
+    tiles.map.attribution = "Map tiles made on loopback for this picture";
+    tiles.map.offline = 0;
+    tiles.cacheFolder = out / "tile-cache";
+    const test::TempFolder raceFolder;
+    const test::PartsRace race = test::MakePartsRace(raceFolder);
     for (const auto& [lang, name] : {std::pair{LANG_EN_US, "en"}, std::pair{LANG_ZH_CN, "zh_CN"}, std::pair{LANG_ZH_TW, "zh_TW"}}) {
-        TileSourceOptions tiles;
-        tiles.map.tileUrl = server.UrlTemplate().toStdString();
-        tiles.map.attribution = "Map tiles made on loopback for this picture";
-        tiles.map.offline = 0;
-        tiles.cacheFolder = out / "tile-cache";
         FlightWindow window(flight.download, LoftSetting{"Home", flight.loft, 100}, lang, tiles);
         window.resize(1200, 760);
         window.show();
@@ -104,13 +113,23 @@ int main(int argc, char** argv) {
         const fs::path file = out / ("flight-" + std::string(name) + "@" + scale.toStdString() + "x.png");
         window.grab().save(QString::fromStdString(file.string()));
         std::printf("%s%s\n", file.c_str(), complete ? "" : " (map not complete)");
+
+        Config config;
+        config.map = tiles.map;
+        RaceWindow raceWindow(race.race, raceFolder.Path(), config, lang);
+        raceWindow.resize(1400, 850);
+        raceWindow.show();
+        raceWindow.SetReplayTime(raceWindow.Replay().Start() + 7 * 60);
+        raceWindow.SelectBird(1);
+        const bool raceComplete = Pump([&] { return raceWindow.Map().Complete(); }, 20000);
+        failures += !raceComplete;
+        const fs::path raceFile = out / ("race-" + std::string(name) + "@" + scale.toStdString() + "x.png");
+        raceWindow.grab().save(QString::fromStdString(raceFile.string()));
+        std::printf("%s%s\n", raceFile.c_str(), raceComplete ? "" : " (map not complete)");
     }
     {
         // And how a server that cannot be reached looks: the track on the plain background.
-        TileSourceOptions tiles;
         tiles.map.tileUrl = test::TileServer::RefusingTemplate().toStdString();
-        tiles.map.offline = 0;
-        tiles.cacheFolder = out / "tile-cache";
         FlightWindow window(flight.download, LoftSetting{"Home", flight.loft, 100}, LANG_EN_US, tiles);
         window.resize(1200, 760);
         window.show();
