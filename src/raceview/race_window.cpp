@@ -139,8 +139,9 @@ RaceWindow::RaceWindow(Race race, std::filesystem::path raceFolder, const Config
 
     // The replay's controls under the map.
     p.play = new QPushButton(p.Text(IDS_RACEWIN_PLAY), this);
-    p.play->setCheckable(true);
-    connect(p.play, &QPushButton::toggled, this, [this](bool on) { on ? Play() : Pause(); });
+    // A plain button whose name says what a press does ("Play" or "Pause"): a screen reader
+    // would read a checkable one as a check box.
+    connect(p.play, &QPushButton::clicked, this, [this] { Playing() ? Pause() : Play(); });
     auto* speedLabel = new QLabel(p.Text(IDS_RACEWIN_SPEED), this);
     p.speeds = new QComboBox(this);
     for (int s : kSpeeds) p.speeds->addItem(p.Text(IDS_RACEWIN_SPEED_TIMES).arg(s), s);
@@ -268,8 +269,6 @@ void RaceWindow::Play() {
     p.playing = true;
     p.clock.start();
     p.timer.start();
-    const QSignalBlocker quiet(p.play);
-    p.play->setChecked(true);
     p.play->setText(p.Text(IDS_RACEWIN_PAUSE));
 }
 
@@ -277,8 +276,6 @@ void RaceWindow::Pause() {
     Parts& p = *m_parts;
     p.playing = false;
     p.timer.stop();
-    const QSignalBlocker quiet(p.play);
-    p.play->setChecked(false);
     p.play->setText(p.Text(IDS_RACEWIN_PLAY));
 }
 

@@ -2,7 +2,11 @@
 // cursor and the map at one time, the table's birds the judgement's, selection shown
 // everywhere, and the exports whole.
 
+#include <QAccessible>
+#include <QApplication>
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -12,10 +16,12 @@
 #include <GeographicLib/Geodesic.hpp>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "framework/qt_test_env.h"
 #include "race/result_sheet.h"
+#include "resources/string_ids.h"
 #include "resources/string_table.h"
 #include "raceview/race_chart.h"
 #include "raceview/race_map.h"
@@ -247,6 +253,97 @@ TEST(RaceWindow, ExportsAreWholeOrTheFailureIsSaid) {
     EXPECT_EQ(Contents(dir / "sheet.html"), RaceResultHtml(r.window.Judgement(), LANG_EN_US));
     EXPECT_EQ(Contents(dir / "sheet.pdf").rfind("%PDF", 0), 0u);
     EXPECT_NE(r.window.Save(dir / "no-such-folder" / "map.png"), std::nullopt);
+}
+
+// A control's name, or on this platform for a combo box (whose name is its value) the
+// name of the label that labels it, as a screen reader reads them.
+bool NamedOrLabelled(QAccessibleInterface* a, const QString& name) {
+    if (a->text(QAccessible::Name) == name) return true;
+    for (const auto& [label, relation] : a->relations(QAccessible::Label))
+        if (label->text(QAccessible::Name) == name) return true;
+    return false;
+}
+
+// The control a screen reader finds by its role and the name it reads out, searched
+// through the accessibility tree only.
+QAccessibleInterface* Accessible(QWidget* top, QAccessible::Role role, unsigned langId, unsigned nameId) {
+    std::wstring name;
+    LoadLanguageString(langId, nameId, name);
+    std::vector<QAccessibleInterface*> open{QAccessible::queryAccessibleInterface(top)};
+    while (!open.empty()) {
+        QAccessibleInterface* a = open.back();
+        open.pop_back();
+        if (a == nullptr) continue;
+        if (a->role() == role && NamedOrLabelled(a, QString::fromStdWString(name))) return a;
+        for (int i = 0; i < a->childCount(); ++i) open.push_back(a->child(i));
+    }
+    ADD_FAILURE() << "no control named \"" << QString::fromStdWString(name).toStdString() << "\" with role " << role;
+    return nullptr;
+}
+
+// Play, pause, the time, the next arrival, following the leader and the speed, each driven
+// as assistive technology drives it: by the control's actions and value, found by name.
+TEST(RaceWindow, AScreenReaderRunsTheReplayThroughTheControlsActions) {
+    OpenRace r;
+    RaceWindow& w = r.window;
+    QAccessibleInterface* time = Accessible(&w, QAccessible::Slider, LANG_EN_US, IDS_RACEWIN_TIME);
+    QAccessibleInterface* next = Accessible(&w, QAccessible::Button, LANG_EN_US, IDS_RACEWIN_NEXT_ARRIVAL);
+    QAccessibleInterface* follow = Accessible(&w, QAccessible::CheckBox, LANG_EN_US, IDS_RACEWIN_FOLLOW);
+    QAccessibleInterface* speed = Accessible(&w, QAccessible::ComboBox, LANG_EN_US, IDS_RACEWIN_SPEED);
+    QAccessibleInterface* play = Accessible(&w, QAccessible::Button, LANG_EN_US, IDS_RACEWIN_PLAY);
+    ASSERT_TRUE(time && next && follow && speed && play);
+    // A button pressed this way clicks a moment later, as a click it animates.
+    auto press = [](QAccessibleInterface* button, const std::function<bool()>& done) {
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        return test::PumpUntil(done, std::chrono::seconds(5));
+    };
+
+    ASSERT_NE(time->valueInterface(), nullptr);
+    time->valueInterface()->setCurrentValue(150);
+    EXPECT_EQ(w.ReplayTime(), w.Replay().Start() + 150);
+    EXPECT_DOUBLE_EQ(w.Chart().Cursor(), w.ReplayTime());
+
+    const auto first = w.Replay().NextArrivalAfter(w.ReplayTime());
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(press(next, [&] { return w.ReplayTime() == *first; }));
+    EXPECT_EQ(time->valueInterface()->currentValue().toDouble(), w.ReplayTime() - w.Replay().Start());
+
+    time->valueInterface()->setCurrentValue(120);
+    follow->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(follow->state().checked);
+    const auto leader = w.Replay().LeaderAt(w.ReplayTime());
+    ASSERT_TRUE(leader);
+    const QPointF at = w.Map().MarkerAt(*leader);
+    EXPECT_NEAR(at.x(), w.Map().width() / 2.0, 1);
+    EXPECT_NEAR(at.y(), w.Map().height() / 2.0, 1);
+
+    // A combo box is opened by its action; the reader's user then picks from its list with
+    // the keys.
+    speed->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    auto* speeds = qobject_cast<QComboBox*>(speed->object());
+    ASSERT_NE(speeds, nullptr);
+    ASSERT_TRUE(test::PumpUntil([&] { return speeds->view()->isVisible(); }, std::chrono::seconds(5)));
+    QTest::keyClick(speeds->view(), Qt::Key_End);
+    QTest::keyClick(speeds->view(), Qt::Key_Return);
+    EXPECT_TRUE(test::PumpUntil([&] { return !speeds->view()->isVisible(); }, std::chrono::seconds(5)));
+    std::wstring times;
+    LoadLanguageString(LANG_EN_US, IDS_RACEWIN_SPEED_TIMES, times);
+    EXPECT_EQ(speed->text(QAccessible::Value), QString::fromStdWString(times).arg(3600));
+
+    EXPECT_TRUE(press(play, [&] { return w.Playing(); }));
+    EXPECT_FALSE(play->state().checkable) << "read as a button, not a check box";
+    EXPECT_EQ(play, Accessible(&w, QAccessible::Button, LANG_EN_US, IDS_RACEWIN_PAUSE)) << "its name says what a press does now";
+    EXPECT_TRUE(press(play, [&] { return !w.Playing(); }));
+    // At 3600 times real time the rest of the race (under half an hour) plays in well under a minute.
+    EXPECT_TRUE(press(play, [&] { return w.Playing(); }));
+    EXPECT_TRUE(test::PumpUntil([&] { return !w.Playing(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(w.ReplayTime(), w.Replay().End());
+    EXPECT_EQ(time->valueInterface()->currentValue().toInt(), time->valueInterface()->maximumValue().toInt());
+    EXPECT_EQ(play->text(QAccessible::Name).toStdWString(), [] {
+        std::wstring name;
+        LoadLanguageString(LANG_EN_US, IDS_RACEWIN_PLAY, name);
+        return name;
+    }());
 }
 
 TEST(RaceWindow, EveryControlHasARoleAndAName) {
