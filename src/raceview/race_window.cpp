@@ -351,7 +351,7 @@ std::optional<ExportFailure> RaceWindow::Save(const std::filesystem::path& path)
     const Parts& p = *m_parts;
     const std::string ext = path.extension().string();
     if (ext == ".pdf") return SaveResultSheetPdf(p.judgement, p.langId, path);
-    if (ext == ".html" || ext == ".htm") return WriteResultFile(path, RaceResultHtml(p.judgement, p.langId));
+    if (ext == ".html" || ext == ".htm") return SaveResultSheetHtml(p.judgement, p.langId, path);
     return SaveWidgetPicture(*p.map, path);
 }
 

@@ -155,8 +155,9 @@ TEST_F(RaceCli, ThreeDownloadsAndAForeignGpxAreRankedAsTheFlightAnalysisTimesThe
     for (std::size_t i = 0; i < birds.size(); ++i) {
         EXPECT_EQ(rows[i + 1][0], birds[i]["rank"].is_null() ? "" : std::to_string(birds[i]["rank"].get<int>()));
         EXPECT_EQ(rows[i + 1][1], birds[i]["ring"]);
-        if (!birds[i]["velocity_published"].is_null())
+        if (!birds[i]["velocity_published"].is_null()) {
             EXPECT_DOUBLE_EQ(std::stod(rows[i + 1][velocity]), birds[i]["velocity_published"].get<double>());
+        }
     }
     const json saved = json::parse(test::ReadWhole(root / "results" / "spring-results.json"));
     EXPECT_EQ(saved["birds"], birds);
