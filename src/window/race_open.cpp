@@ -28,14 +28,9 @@ void CWingUtilityDlg::OpenRace(const fs::path& raceFile) {
                        kApplicationName, MB_OK | MB_ICONWARNING);
         return;
     }
+    // The race window opens its birds' flight windows itself (the track from the race's
+    // folder, the bird's own loft first).
     m_raceWindow.reset(std::get<RaceWindow*>(opened));
-    // Its flight windows are the main window's, one at a time as from the Flights list.
-    connect(static_cast<RaceWindow*>(m_raceWindow.get()), &RaceWindow::FlightWanted, this, [this](std::size_t bird) {
-        const auto* race = static_cast<RaceWindow*>(m_raceWindow.get());
-        const BirdResult& result = race->Judgement().birds.at(bird);
-        const RaceEntry& entry = race->Judgement().race.entries.at(result.entry);
-        if (entry.track.extension() == ".wing") Defer([this, track = entry.track] { OpenFlight(track); });
-    });
     m_raceWindow->show();
 }
 

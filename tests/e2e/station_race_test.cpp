@@ -12,13 +12,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include <set>
+
 #include "flight/flight_analysis.h"
+#include "flightview/flight_window.h"
 #include "flightview/race_new_dialog.h"
 #include "race/race_file.h"
 #include "race/race_fixture.h"
 #include "platform/text.h"
 #include "race/station_race.h"
 #include "resources/string_ids.h"
+#include "raceview/race_table.h"
 #include "raceview/race_window.h"
 #include "support/modal.h"
 #include "support/process.h"
@@ -158,6 +162,27 @@ TEST_F(StationRace, ThreeLoggersReadInTurnMakeTheDaysRaceJudgedAsTheCommandLineJ
     }
     EXPECT_EQ(race.entries[judged.birds[0].entry].name, "WGA");  // the fastest wins
     EXPECT_EQ(race.entries[judged.birds[2].entry].name, "WGC");  // and the one not home comes last
+
+    // A double click on the winner's row opens one flight window, of the winner's archive
+    // with its loft (beside the one the station opened for the last bird read).
+    auto flightWindows = [] {
+        std::set<FlightWindow*> open;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* f = qobject_cast<FlightWindow*>(w); f && f->isVisible()) open.insert(f);
+        return open;
+    };
+    const std::set<FlightWindow*> before = flightWindows();
+    Q_EMIT window->Table().BirdOpened(0);
+    test::PumpFor(std::chrono::milliseconds(200));
+    std::vector<FlightWindow*> flights;
+    for (FlightWindow* f : flightWindows())
+        if (!before.count(f)) flights.push_back(f);
+    ASSERT_EQ(flights.size(), 1u);
+    EXPECT_EQ(flights[0]->Loft().name, "Home");
+    const FlagCounts& counts = flights[0]->Summary().counts;
+    EXPECT_EQ(counts.ok, static_cast<int>(held.at("WGA").size()));
+    EXPECT_EQ(flights[0]->Summary().arrival.has_value(), true);
+    EXPECT_EQ(flights[0]->Summary().arrival->time, *judged.birds[0].arrival);
 }
 
 }  // namespace
