@@ -11,23 +11,18 @@
 #include "race/race_file.h"
 #include "race/race_fixture.h"
 #include "race/track_input.h"
+#include "support/track_slots.h"
 
 namespace wing {
 namespace {
 
 using json = nlohmann::json;
 using test::Direct;
+using test::SlotsOf;
 using test::TrackBuilder;
 
 constexpr std::int64_t kRelease = 1748754000;  // 2025-06-01 05:00 UTC, 07:00 in Brussels
 const GeoPoint kReleasePoint{50.0, 4.0};
-
-std::vector<sim::LogSlot> SlotsOf(const CLogRecordList& records) {
-    std::vector<sim::LogSlot> slots;
-    for (const CLogRecord& r : records)
-        slots.push_back(sim::PositionSlot(r.time, r.LatitudeDegrees(), r.LongitudeDegrees(), 70, 0, 150));
-    return slots;
-}
 
 std::string Gpx(const CLogRecordList& records) {
     std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"another logger\" "

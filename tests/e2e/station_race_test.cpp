@@ -26,6 +26,7 @@
 #include "raceview/race_window.h"
 #include "support/modal.h"
 #include "support/process.h"
+#include "support/track_slots.h"
 #include "window_rig.h"
 
 namespace wing {
@@ -33,18 +34,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Direct;
+using test::SlotsOf;
 using test::TrackBuilder;
 
 constexpr std::int64_t kRelease = 1748754000;  // 2025-06-01 05:00 UTC, 07:00 in Brussels
 const GeoPoint kReleasePoint{50.0, 4.0};
 constexpr int kStationCom = 7;
-
-std::vector<sim::LogSlot> SlotsOf(const CLogRecordList& records) {
-    std::vector<sim::LogSlot> slots;
-    for (const CLogRecord& r : records)
-        slots.push_back(sim::PositionSlot(r.time, r.LatitudeDegrees(), r.LongitudeDegrees(), 70, 0, 150));
-    return slots;
-}
 
 class StationRace : public ::testing::Test {
 protected:

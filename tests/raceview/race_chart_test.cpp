@@ -59,6 +59,19 @@ QGraphicsLineItem* CursorLine(RaceDistanceChart& chart) {
     return nullptr;
 }
 
+// The parts race's chart, shown at 800 x 400.
+struct ShownChart {
+    TempFolder folder;
+    Judged r = JudgeParts(folder);
+    RaceDistanceChart chart{LANG_EN_US};
+    ShownChart() {
+        chart.SetReplay(r.replay, r.colours, r.names);
+        chart.resize(800, 400);
+        chart.show();
+        QApplication::processEvents();
+    }
+};
+
 TEST(RaceDistanceChart, EachJudgedBirdsLineIsTheReplaysDistanceStillToFly) {
     TempFolder folder;
     Judged r = JudgeParts(folder);
@@ -105,13 +118,9 @@ TEST(RaceDistanceChart, EachJudgedBirdsLineIsTheReplaysDistanceStillToFly) {
 }
 
 TEST(RaceDistanceChart, CursorSitsAtTheReplayTimeAndAClickOrKeyChoosesATime) {
-    TempFolder folder;
-    Judged r = JudgeParts(folder);
-    RaceDistanceChart chart(LANG_EN_US);
-    chart.SetReplay(r.replay, r.colours, r.names);
-    chart.resize(800, 400);
-    chart.show();
-    QApplication::processEvents();
+    ShownChart shown;
+    Judged& r = shown.r;
+    RaceDistanceChart& chart = shown.chart;
     QSignalSpy chosen(&chart, &RaceDistanceChart::TimeChosen);
     QChart* c = ViewOf(chart)->chart();
     QLineSeries* fast = LineNamed(chart, "FAST");
@@ -175,13 +184,9 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 TEST(RaceDistanceChart, TheSelectedBirdStandsOutAndTheChartSavesAsPngOrSvg) {
-    TempFolder folder;
-    Judged r = JudgeParts(folder);
-    RaceDistanceChart chart(LANG_EN_US);
-    chart.SetReplay(r.replay, r.colours, r.names);
-    chart.resize(800, 400);
-    chart.show();
-    QApplication::processEvents();
+    ShownChart shown;
+    Judged& r = shown.r;
+    RaceDistanceChart& chart = shown.chart;
 
     chart.Highlight(2);
     for (std::size_t bird = 0; bird < 4; ++bird) {
@@ -200,7 +205,7 @@ TEST(RaceDistanceChart, TheSelectedBirdStandsOutAndTheChartSavesAsPngOrSvg) {
     chart.Highlight(4);  // no line: nothing faded for a bird that is not drawn
     EXPECT_EQ(LineNamed(chart, "FAST")->pen().color(), r.colours[0]);
 
-    const auto png = folder.Path() / "chart.png";
+    const auto png = shown.folder.Path() / "chart.png";
     ASSERT_FALSE(chart.Save(png));
     const QImage image(QString::fromStdString(png.string()));
     ASSERT_FALSE(image.isNull());
@@ -214,16 +219,16 @@ TEST(RaceDistanceChart, TheSelectedBirdStandsOutAndTheChartSavesAsPngOrSvg) {
         for (int x = 0; x < image.width(); ++x) fastPixels += near(image.pixelColor(x, y), r.colours[0]);
     EXPECT_GT(fastPixels, 20);
 
-    const auto svg = folder.Path() / "chart.svg";
+    const auto svg = shown.folder.Path() / "chart.svg";
     ASSERT_FALSE(chart.Save(svg));
     QSvgRenderer renderer(QString::fromStdString(svg.string()));
     EXPECT_TRUE(renderer.isValid());
     EXPECT_NE(ReadFile(svg).find(r.colours[1].name().toStdString()), std::string::npos);
 
-    const auto failure = chart.Save(folder.Path() / "missing" / "chart.png");
+    const auto failure = chart.Save(shown.folder.Path() / "missing" / "chart.png");
     ASSERT_TRUE(failure);
     EXPECT_FALSE(failure->reason.empty());
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(shown.folder.Path() / "missing"));
 }
 
 }  // namespace
