@@ -11,6 +11,7 @@ namespace wing {
 struct GeoPoint {
     double lat = 0;
     double lon = 0;
+    bool operator==(const GeoPoint&) const = default;
 };
 
 // True when the latitude lies in [-90, 90] and the longitude in [-180, 180].

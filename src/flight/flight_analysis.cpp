@@ -18,6 +18,9 @@ constexpr double kFlyingKmh = 20;
 constexpr std::int64_t kSustainedSeconds = 60;
 
 double Distance(const GeoPoint& a, const GeoPoint& b) {
+    // A logger holding still repeats its position, often for hundreds of fixes on a
+    // roof or in the loft; GeographicLib gives exactly 0 for those, so it is not asked.
+    if (a == b) return 0;
     double metres = 0;
     GeographicLib::Geodesic::WGS84().Inverse(a.lat, a.lon, b.lat, b.lon, metres);
     return metres;

@@ -64,38 +64,30 @@ std::wstring CLogRecord::FileStamp(const TimeZone& zone) const {
 
 void DecodeLogPage(std::span<const std::uint8_t, LOG_PAGE_SIZE> page, std::size_t firstIndex,
                    CLogRecordList& records, std::size_t reportedCount) {
-    CLogRecord r;
     for (std::size_t k = 0; k < LOG_PAGE_SIZE / LOG_SLOT_SIZE; ++k) {
         if (firstIndex + k >= reportedCount) return;
         const std::uint8_t* s = page.data() + k * LOG_SLOT_SIZE;
-        r.time = 0;
-        r.longitude = 0;
-        r.latitude = 0;
-        r.speed = 0;
-        r.altitude = 0;
-        std::memset(r.cn, 0, sizeof r.cn);
+        const bool satellite = (s[15] & 0x80) != 0;
+        if (!satellite && std::all_of(s, s + LOG_SLOT_SIZE, [](std::uint8_t b) { return b == 0; })) return;
 
+        // Built in place: a record carries two cached strings, so a copy is not free.
+        CLogRecord& r = records.emplace_back();
         const std::uint8_t st = s[13];
         r.switchBit = st >> 7 & 1;
         r.pluginBit = st >> 6 & 1;
         r.wakeOnBit = st >> 5 & 1;
         r.status = st & 0x1F;
         r.debugStatus = st;
-        r.kind = (s[15] & 0x80) ? 1 : 0;
-
-        if (r.kind == 1) {
-            r.time = U32(s);
+        r.kind = satellite ? 1 : 0;
+        r.time = U32(s);
+        if (satellite) {
             for (int n = 1; n <= 12; ++n) r.cn[n - 1] = s[3 + n] & 0x3F;
         } else {
-            bool allZero = std::all_of(s, s + LOG_SLOT_SIZE, [](std::uint8_t b) { return b == 0; });
-            if (allZero) return;
-            r.time = U32(s);
             r.latitude = static_cast<std::int32_t>(U32(s + 4));
             r.longitude = static_cast<std::int32_t>(U32(s + 8));
             r.speed = U16(s + 12);
             r.altitude = U16(s + 14);
         }
-        records.push_back(r);
     }
 }
 

@@ -105,12 +105,18 @@ LineFigures MeasureLine(const std::vector<Fix>& fixes, const GeoPoint& release, 
     std::vector<double> estimate(fixes.size()), along(fixes.size());
     double sum = 0, largest = 0;
     for (std::size_t i = 0; i < fixes.size(); ++i) {
-        double d = 0, azi1 = 0, azi2 = 0, m12 = 0;
-        Wgs84().Inverse(loft.lat, loft.lon, fixes[i].point.lat, fixes[i].point.lon, d, azi1, azi2, m12);
-        const double angle = Math::AngDiff(toRelease, azi1) * Math::degree();
-        out.toLoft[i] = d;
-        estimate[i] = -m12 * std::sin(angle);  // right of the way to the loft: the angle turns anticlockwise
-        along[i] = straight - d * std::cos(angle);
+        if (i > 0 && fixes[i].point == fixes[i - 1].point) {  // holding still: the same geodesic again
+            out.toLoft[i] = out.toLoft[i - 1];
+            estimate[i] = estimate[i - 1];
+            along[i] = along[i - 1];
+        } else {
+            double d = 0, azi1 = 0, azi2 = 0, m12 = 0;
+            Wgs84().Inverse(loft.lat, loft.lon, fixes[i].point.lat, fixes[i].point.lon, d, azi1, azi2, m12);
+            const double angle = Math::AngDiff(toRelease, azi1) * Math::degree();
+            out.toLoft[i] = d;
+            estimate[i] = -m12 * std::sin(angle);  // right of the way to the loft: the angle turns anticlockwise
+            along[i] = straight - d * std::cos(angle);
+        }
         sum += std::abs(estimate[i]);
         largest = std::max(largest, std::abs(estimate[i]));
     }
@@ -219,7 +225,11 @@ std::string EntryLabel(const Race& race, std::size_t entry) {
     return about.empty() ? label : label + " (" + about + ")";
 }
 
-BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft, const CLogRecordList& allRecords) {
+namespace {
+
+// JudgeBird, also giving the good fixes the bird was judged from.
+BirdResult Judge(const Race& race, std::size_t entry, const GeoPoint& loft, const CLogRecordList& allRecords,
+                 std::vector<Fix>& fixes) {
     BirdResult bird;
     bird.entry = entry;
     bird.loft = loft;
@@ -241,7 +251,7 @@ BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft, 
     input.settings.arrivalRadiusMetres = race.rules.arrivalRadiusMetres;
     bird.flight = AnalyseFlight(records, input);
     const FlightSummary& flight = bird.flight;
-    const std::vector<Fix> fixes = FlightFixes(records, flight, race.releaseTime);
+    fixes = FlightFixes(records, flight, race.releaseTime);
     if (fixes.empty()) {
         if (flight.counts.ok == 0) return refuse("its track holds no good position");
         return refuse("its track has no position after the release; it ends before the liberation");
@@ -280,13 +290,23 @@ BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft, 
     return bird;
 }
 
+}  // namespace
+
+BirdResult JudgeBird(const Race& race, std::size_t entry, const GeoPoint& loft, const CLogRecordList& records) {
+    std::vector<Fix> fixes;
+    return Judge(race, entry, loft, records, fixes);
+}
+
 std::optional<double> PublishedVelocity(const RaceRules& rules, const BirdResult& bird) {
     if (!bird.velocityMetresPerMinute || !bird.velocityYardsPerMinute) return std::nullopt;
     const double factor = std::pow(10.0, std::clamp(rules.velocityDecimals, 0, 6));
     return static_cast<double>(RankedVelocity(rules, bird)) / factor;
 }
 
-void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& tracks) {
+namespace {
+
+// Ranks the birds in place; element k of the result is the index ranked bird k had before.
+std::vector<std::size_t> OrderBirds(RaceJudgement& judgement) {
     const RaceRules& rules = judgement.race.rules;
     std::vector<std::size_t> order(judgement.birds.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -306,7 +326,6 @@ void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& track
     });
 
     std::vector<BirdResult> ranked;
-    std::vector<std::size_t> trackOf;
     ranked.reserve(order.size());
     for (std::size_t i : order) {
         BirdResult bird = std::move(judgement.birds[i]);
@@ -319,9 +338,15 @@ void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& track
             bird.rank = tie ? before->rank : static_cast<int>(ranked.size()) + 1;
         }
         ranked.push_back(std::move(bird));
-        trackOf.push_back(i);
     }
     judgement.birds = std::move(ranked);
+    return order;
+}
+
+// Where each ranked bird was when the winner arrived: `positionAt(k, when)` places ranked
+// bird k on its track.
+template <typename PositionOf>
+void PlaceAtWinnersArrival(RaceJudgement& judgement, const PositionOf& positionAt) {
     judgement.winnerArrival.reset();
     if (judgement.birds.empty() || judgement.birds.front().rank != 1) return;
     const std::int64_t when = *judgement.birds.front().arrival;
@@ -331,10 +356,8 @@ void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& track
         BirdResult& bird = judgement.birds[k];
         bird.behindWinnerMetres.reset();
         bird.behindWinnerMinutes.reset();
-        if (!bird.problem.empty() || (bird.arrival && *bird.arrival <= when) || trackOf[k] >= tracks.size()) continue;
-        CLogRecordList cut;
-        const CLogRecordList& records = WithinRace(tracks[trackOf[k]], judgement.race, cut);
-        const auto at = PositionAt(FlightFixes(records, bird.flight, judgement.race.releaseTime), when);
+        if (!bird.problem.empty() || (bird.arrival && *bird.arrival <= when)) continue;
+        const std::optional<GeoPoint> at = positionAt(k, when);
         if (!at) continue;
         bird.behindWinnerMetres = Distance(*at, bird.loft);
         // Its own average speed: the path it flew over its timed flight.
@@ -343,11 +366,24 @@ void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& track
     }
 }
 
+}  // namespace
+
+void RankRace(RaceJudgement& judgement, const std::vector<CLogRecordList>& tracks) {
+    const std::vector<std::size_t> trackOf = OrderBirds(judgement);
+    PlaceAtWinnersArrival(judgement, [&](std::size_t k, std::int64_t when) -> std::optional<GeoPoint> {
+        if (trackOf[k] >= tracks.size()) return std::nullopt;
+        CLogRecordList cut;
+        const CLogRecordList& records = WithinRace(tracks[trackOf[k]], judgement.race, cut);
+        return PositionAt(FlightFixes(records, judgement.birds[k].flight, judgement.race.releaseTime), when);
+    });
+}
+
 namespace {
 
-// One entry: its loft found, its track read, the bird judged; `track` keeps the records.
+// One entry: its loft found, its track read, the bird judged; `track` keeps the records
+// and `fixes` the good fixes it was judged from.
 BirdResult JudgeEntry(const Race& race, std::size_t i, const std::vector<LoftEntry>& lofts,
-                      const std::filesystem::path& raceFolder, CLogRecordList& track) {
+                      const std::filesystem::path& raceFolder, CLogRecordList& track, std::vector<Fix>& fixes) {
     const RaceEntry& entry = race.entries[i];
     BirdResult bird;
     bird.entry = i;
@@ -372,7 +408,7 @@ BirdResult JudgeEntry(const Race& race, std::size_t i, const std::vector<LoftEnt
         if (auto* why = std::get_if<std::string>(&read)) problem = *why;
         else track = std::move(std::get<RaceTrack>(read).records);
     }
-    if (problem.empty()) return JudgeBird(race, i, *loft, track);
+    if (problem.empty()) return Judge(race, i, *loft, track, fixes);
     bird.problem = EntryLabel(race, i) + ": " + problem;
     if (loft) bird.loft = *loft;
     return bird;
@@ -386,18 +422,25 @@ RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts, c
     judgement.race = race;
     const std::size_t n = race.entries.size();
     judgement.birds.resize(n);
-    std::vector<CLogRecordList> tracks(n);
+    // Only the window wants every bird's records back; otherwise each bird's are let go
+    // once it is judged (the next bird's reuse that memory) and its good fixes kept for
+    // where it was when the winner arrived.
+    std::vector<CLogRecordList> tracks(tracksOut != nullptr ? n : 0);
+    std::vector<std::vector<Fix>> fixes(n);
     // Birds are judged apart from each other, so each core takes the next one.
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next++) < n;) {
+            CLogRecordList records;
             try {
-                judgement.birds[i] = JudgeEntry(race, i, lofts, raceFolder, tracks[i]);
+                judgement.birds[i] = JudgeEntry(race, i, lofts, raceFolder, records, fixes[i]);
             } catch (const std::exception& e) {
                 judgement.birds[i] = BirdResult{};
                 judgement.birds[i].entry = i;
                 judgement.birds[i].problem = EntryLabel(race, i) + ": " + e.what();
+                fixes[i].clear();
             }
+            if (tracksOut != nullptr) tracks[i] = std::move(records);
         }
     };
     {
@@ -407,7 +450,8 @@ RaceJudgement JudgeRace(const Race& race, const std::vector<LoftEntry>& lofts, c
             if (!helpers.Start(work)) break;  // fewer helpers: this thread does more
         work();
     }
-    RankRace(judgement, tracks);
+    const std::vector<std::size_t> entryOf = OrderBirds(judgement);
+    PlaceAtWinnersArrival(judgement, [&](std::size_t k, std::int64_t when) { return PositionAt(fixes[entryOf[k]], when); });
     if (tracksOut != nullptr) {
         tracksOut->clear();
         tracksOut->reserve(n);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -130,7 +131,7 @@ std::variant<RaceTrack, std::string> ReadGpx(const fs::path& path) {
         auto record = PointRecord(points[i]);
         if (auto* why = std::get_if<std::string>(&record))
             return name + ": " + kind + " " + std::to_string(i + 1) + " (line " + lineAt(points[i].offset_debug()) + "): " + *why;
-        track.records.push_back(std::get<CLogRecord>(record));
+        track.records.push_back(std::move(std::get<CLogRecord>(record)));
     }
     // Several tracks or segments need not come in time order.
     std::stable_sort(track.records.begin(), track.records.end(),

@@ -8,6 +8,7 @@
 #include "race/judgement.h"
 #include "race/race_file.h"
 #include "race/race_fixture.h"
+#include "race/track_input.h"
 
 namespace wing {
 namespace {
@@ -210,6 +211,46 @@ TEST(JudgeBird, ABirdThatNeverArrivesTellsHowCloseItCame) {
     EXPECT_TRUE(JudgeBird(race, 0, loft, late.records).arrived);
 }
 
+// A logger holding still repeats its position for many fixes; the fixes after it, down to
+// one step of the logger's grid in latitude or in longitude alone, each count with their
+// own geodesic: in the path flown and in the distance home.
+TEST(JudgeBird, EveryFixCountsWhenTheLoggerHoldsStillOrMovesOneStep) {
+    const GeoPoint release{50.0, 5.0};
+    const GeoPoint loft = Direct(release, 45, 60000);
+    const Race race = test::OneBirdRace(release, kRelease);
+    struct Case {
+        const char* what;
+        int lastNorth, lastEast;  // the last step, in 0.0001' of the logger's grid
+    } cases[] = {{"the last step north alone", 1, 0}, {"the last step east alone", 0, 1}};
+    for (const auto& c : cases) {
+        TrackBuilder track(kRelease, 60);
+        track.At(release).Stay(4).To(Direct(release, 45, 57000), 1000).Stay(5);
+        // Each step held for three fixes; every step brings it closer to the loft.
+        auto step = [&](int north, int east) {
+            CLogRecord r = track.records.back();
+            r.latitude += north;
+            r.longitude += east;
+            for (int k = 0; k < 3; ++k, track.time += 60) r.time = track.time, track.records.push_back(r);
+        };
+        step(1 - c.lastNorth, 1 - c.lastEast);
+        step(c.lastNorth, c.lastEast);
+        const BirdResult bird = JudgeBird(race, 0, loft, track.records);
+        ASSERT_TRUE(bird.problem.empty()) << c.what << bird.problem;
+        ASSERT_FALSE(bird.arrived) << c.what;
+
+        double path = 0, closest = INFINITY;
+        GeoPoint previous = release;
+        for (const CLogRecord& r : track.records) {
+            const GeoPoint p{r.LatitudeDegrees(), r.LongitudeDegrees()};
+            path += test::Geodesic(previous, p);
+            closest = std::min(closest, test::Geodesic(loft, p));
+            previous = p;
+        }
+        EXPECT_NEAR(bird.pathMetres, path, 1e-6) << c.what;
+        EXPECT_NEAR(*bird.closestMetres, closest, 1e-6) << c.what;
+    }
+}
+
 // Bad input is named, never ranked.
 TEST(JudgeBird, WhatCannotBeJudgedIsAProblemNamingTheEntry) {
     const GeoPoint release{50.0, 5.0};
@@ -357,6 +398,55 @@ TEST(RankRace, BehindTheWinnerIsWhereEachBirdWasWhenTheWinnerArrived) {
     RankRace(j, tracks);
     const BirdResult& s2 = j.birds[1].entry == 1 ? j.birds[1] : j.birds[2];
     EXPECT_NEAR(*s2.behindWinnerMetres, 14550, 1);
+}
+
+// Judged from the files, with or without the records handed back, the race holds the
+// same figures as its birds judged one by one and ranked over their tracks; the entries
+// come in another order than the ranking, so each bird is placed on its own track.
+TEST(JudgeRace, GivesTheFiguresOfItsBirdsJudgedOneByOne) {
+    test::TempFolder folder;
+    const GeoPoint release{50.0, 5.0};
+    const GeoPoint loft = Direct(release, 0, 60000);
+    const GeoPoint otherLoft = Direct(release, 20, 70000);
+    TrackBuilder slow(kRelease, 60), winner(kRelease, 60), other(kRelease, 60);
+    slow.At(release).To(loft, 900);
+    winner.At(release).To(loft, 1200);
+    other.At(release).To(Direct(release, 20, 20000), 1000).To(otherLoft, 1100);
+    Race race = test::OneBirdRace(release, kRelease, "SLOW");
+    race.entries[0] = {"SLOW", "", "", {"", FormatCoordinates(loft)}, "slow.gpx"};
+    race.entries.push_back({"WIN", "", "", {"", FormatCoordinates(loft)}, "winner.gpx"});
+    race.entries.push_back({"OTHER", "", "", {"", FormatCoordinates(otherLoft)}, "other.gpx"});
+    const CLogRecordList* built[] = {&slow.records, &winner.records, &other.records};
+    RaceJudgement byHand;
+    byHand.race = race;
+    std::vector<CLogRecordList> tracks;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto path = folder.Write(race.entries[i].track.string(), test::GpxOf(*built[i]));
+        tracks.push_back(std::get<RaceTrack>(ReadTrack(path)).records);
+        byHand.birds.push_back(JudgeBird(race, i, *ParseCoordinates(race.entries[i].loft.position), tracks[i]));
+    }
+    RankRace(byHand, tracks);
+    ASSERT_EQ(byHand.birds[0].entry, 1u);
+    ASSERT_TRUE(byHand.birds[1].behindWinnerMetres && byHand.birds[2].behindWinnerMetres);
+
+    std::vector<CLogRecordList> handedBack;
+    for (const RaceJudgement& j : {JudgeRace(race, {}, folder.Path()), JudgeRace(race, {}, folder.Path(), &handedBack)}) {
+        ASSERT_EQ(j.birds.size(), 3u);
+        EXPECT_EQ(j.winnerArrival, byHand.winnerArrival);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const BirdResult& a = j.birds[k];
+            const BirdResult& b = byHand.birds[k];
+            EXPECT_EQ(a.entry, b.entry);
+            EXPECT_EQ(a.rank, b.rank);
+            EXPECT_EQ(a.velocityMetresPerMinute, b.velocityMetresPerMinute) << a.entry;
+            EXPECT_EQ(a.pathMetres, b.pathMetres) << a.entry;
+            EXPECT_EQ(a.meanCrossTrackMetres, b.meanCrossTrackMetres) << a.entry;
+            EXPECT_EQ(a.behindWinnerMetres, b.behindWinnerMetres) << a.entry;
+            EXPECT_EQ(a.behindWinnerMinutes, b.behindWinnerMinutes) << a.entry;
+        }
+    }
+    ASSERT_EQ(handedBack.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(handedBack[k].size(), tracks[byHand.birds[k].entry].size());
 }
 
 }  // namespace
