@@ -152,8 +152,9 @@ TEST_F(StationRace, ThreeLoggersReadInTurnMakeTheDaysRaceJudgedAsTheCommandLineJ
         input.release = ReleaseEntry{kReleasePoint, kRelease};
         const FlightSummary expected = AnalyseFlight(flown.at(name), input);
         EXPECT_EQ(expected.velocityMetresPerMinute.has_value(), bird.velocityMetresPerMinute.has_value());
-        if (expected.velocityMetresPerMinute)
+        if (expected.velocityMetresPerMinute) {
             EXPECT_DOUBLE_EQ(*bird.velocityMetresPerMinute, *expected.velocityMetresPerMinute);
+        }
     }
     EXPECT_EQ(race.entries[judged.birds[0].entry].name, "WGA");  // the fastest wins
     EXPECT_EQ(race.entries[judged.birds[2].entry].name, "WGC");  // and the one not home comes last

@@ -158,9 +158,11 @@ TEST_F(TextFit, EveryControlOfTheMainWindowShowsItsWholeText) {
         ASSERT_NE(d.StationRaceButton(), nullptr);
         const QRect race = d.StationRaceButton()->geometry();
         EXPECT_TRUE(d.ItemRect(IDC_GROUP_DATA).contains(race)) << "the Race button leaves its group";
-        for (const DialogControl& a : d.Template().controls)
-            if (a.id != IDC_GROUP_DATA && d.IsItemVisible(a.id))
+        for (const DialogControl& a : d.Template().controls) {
+            if (a.id != IDC_GROUP_DATA && d.IsItemVisible(a.id)) {
                 EXPECT_FALSE(d.ItemRect(a.id).intersects(race)) << "the Race button runs into " << a.id;
+            }
+        }
         dlg.reset();
     }
 }
