@@ -131,6 +131,7 @@ void MapView::DrawGraticule(QPainter& painter) const {
     const QFont small(font().family(), std::max(7, font().pointSize() - 2));
     painter.setFont(small);
     const int places = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 6);
+    const QRectF kept = LabelFreeArea();
     for (double lat = std::ceil(lat0 / step) * step; lat <= lat1; lat += step) {
         const QPointF a = ScreenOf({lat, lon0}), b = ScreenOf({lat, lon1});
         painter.setPen(QPen(kGraticule, 1));
@@ -138,7 +139,7 @@ void MapView::DrawGraticule(QPainter& painter) const {
         painter.setPen(kGraticuleText);
         const QString label = QString::number(lat, 'f', places) + QChar(0xB0);
         const QPointF at(4, a.y() - 2);
-        if (!LabelFreeArea().intersects(LabelRect(painter, at, label))) painter.drawText(at, label);
+        if (!kept.intersects(LabelRect(painter, at, label))) painter.drawText(at, label);
     }
     for (double lon = std::ceil(lon0 / step) * step; lon <= lon1; lon += step) {
         const QPointF a = ScreenOf({lat0, lon}), b = ScreenOf({lat1, lon});
@@ -150,7 +151,7 @@ void MapView::DrawGraticule(QPainter& painter) const {
         // line says enough.
         const QPointF at(b.x() + 2, 12);
         if (b.x() + 2 + painter.fontMetrics().horizontalAdvance(label) < width() - 2 &&
-            !LabelFreeArea().intersects(LabelRect(painter, at, label)))
+            !kept.intersects(LabelRect(painter, at, label)))
             painter.drawText(at, label);
     }
 }

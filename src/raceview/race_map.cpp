@@ -11,27 +11,32 @@
 namespace wing {
 namespace {
 
-QPolygonF Projected(const MapView& map, const std::vector<GeoPoint>& points) {
-    QPolygonF line;
-    line.reserve(static_cast<qsizetype>(points.size()));
-    for (const GeoPoint& p : points) line.append(map.ScreenOf(p));
-    return line;
-}
-
-// A track on the screen with the points that would land within a pixel and a half of the last
-// one kept left out: a day's fixes seen from afar are a few hundred pixels, not thousands.
-QPolygonF Thinned(const MapViewport& view, const std::vector<WorldPoint>& points) {
+// Points on the screen with those that would land within a pixel and a half of the last
+// one kept left out (the final point is always kept): a day's fixes seen from afar are a
+// few hundred pixels, not thousands, and a tail is a handful of strokes, not a stroke per fix.
+template <typename Points, typename ToScreen>
+QPolygonF Thinned(const Points& points, ToScreen toScreen) {
     QPolygonF line;
     QPointF last(-1e9, -1e9);
     for (std::size_t i = 0; i < points.size(); ++i) {
-        double x = 0, y = 0;
-        view.WorldToScreen(points[i], x, y);
-        const QPointF at(x, y);
+        const QPointF at = toScreen(points[i]);
         if ((at - last).manhattanLength() < 1.5 && i + 1 != points.size()) continue;
         line.append(at);
         last = at;
     }
     return line;
+}
+
+QPolygonF Thinned(const MapViewport& view, const std::vector<WorldPoint>& points) {
+    return Thinned(points, [&](const WorldPoint& w) {
+        double x = 0, y = 0;
+        view.WorldToScreen(w, x, y);
+        return QPointF(x, y);
+    });
+}
+
+QPolygonF Projected(const MapView& map, const std::vector<GeoPoint>& points) {
+    return Thinned(points, [&](const GeoPoint& p) { return map.ScreenOf(p); });
 }
 
 }  // namespace
