@@ -132,27 +132,24 @@ void MapView::DrawGraticule(QPainter& painter) const {
     painter.setFont(small);
     const int places = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 6);
     const QRectF kept = LabelFreeArea();
-    for (double lat = std::ceil(lat0 / step) * step; lat <= lat1; lat += step) {
-        const QPointF a = ScreenOf({lat, lon0}), b = ScreenOf({lat, lon1});
+    // One line with its label at `at`; a label the edge would cut, or the overlay's own box
+    // would cover, is left out: the line says enough.
+    auto gridLine = [&](const QPointF& a, const QPointF& b, double value, const QPointF& at) {
         painter.setPen(QPen(kGraticule, 1));
         painter.drawLine(a, b);
+        const QString label = QString::number(value, 'f', places) + QChar(0xB0);
+        const QRectF room = LabelRect(painter, at, label);
+        if (room.right() >= width() - 2 || kept.intersects(room)) return;
         painter.setPen(kGraticuleText);
-        const QString label = QString::number(lat, 'f', places) + QChar(0xB0);
-        const QPointF at(4, a.y() - 2);
-        if (!kept.intersects(LabelRect(painter, at, label))) painter.drawText(at, label);
+        painter.drawText(at, label);
+    };
+    for (double lat = std::ceil(lat0 / step) * step; lat <= lat1; lat += step) {
+        const QPointF a = ScreenOf({lat, lon0});
+        gridLine(a, ScreenOf({lat, lon1}), lat, QPointF(4, a.y() - 2));
     }
     for (double lon = std::ceil(lon0 / step) * step; lon <= lon1; lon += step) {
-        const QPointF a = ScreenOf({lat0, lon}), b = ScreenOf({lat1, lon});
-        painter.setPen(QPen(kGraticule, 1));
-        painter.drawLine(a, b);
-        painter.setPen(kGraticuleText);
-        const QString label = QString::number(lon, 'f', places) + QChar(0xB0);
-        // A label the edge would cut, or the overlay's own box would cover, is left out; the
-        // line says enough.
-        const QPointF at(b.x() + 2, 12);
-        if (b.x() + 2 + painter.fontMetrics().horizontalAdvance(label) < width() - 2 &&
-            !kept.intersects(LabelRect(painter, at, label)))
-            painter.drawText(at, label);
+        const QPointF b = ScreenOf({lat1, lon});
+        gridLine(ScreenOf({lat0, lon}), b, lon, QPointF(b.x() + 2, 12));
     }
 }
 

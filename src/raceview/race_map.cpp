@@ -67,6 +67,7 @@ void RaceMap::SetRace(const RaceReplay& replay, std::vector<RaceMapBird> birds) 
     m_time = replay.Start();
     m_highlight.reset();
     m_tracksKey.clear();
+    m_legendKey.clear();
     SetUserMoved(false);
     FitToRace();
 }
@@ -223,6 +224,17 @@ void RaceMap::DrawMarkers(QPainter& painter) const {
 }
 
 RaceMap::Legend RaceMap::LegendLayout() const {
+    // Asked twice a frame (the graticule keeps out of it, then it is drawn): measured again
+    // only when the birds, the height or the font change.
+    const QString key = QString::number(height()) + QLatin1Char(' ') + font().key();
+    if (key != m_legendKey) {
+        m_legend = MeasureLegend();
+        m_legendKey = key;
+    }
+    return m_legend;
+}
+
+RaceMap::Legend RaceMap::MeasureLegend() const {
     Legend legend;
     if (m_birds.empty()) return legend;
     QFont bold = font();

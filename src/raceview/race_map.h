@@ -68,6 +68,7 @@ private:
         QString rest;
     };
     Legend LegendLayout() const;
+    Legend MeasureLegend() const;
     void DrawLegend(QPainter& painter) const;
     void FollowLeader();
 
@@ -82,6 +83,8 @@ private:
     mutable QPixmap m_tracks;
     mutable QString m_tracksKey;
     mutable WorldPoint m_tracksCentre;  // the view's centre when the layer was drawn
+    mutable Legend m_legend;
+    mutable QString m_legendKey;  // the height and font it was measured for
 };
 
 // Colours far apart from each other for n birds.
